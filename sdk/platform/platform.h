@@ -1,0 +1,69 @@
+// The few operating-system facilities the SDK uses, behind one seam: one source file per system.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+namespace Vela::Sdk::Platform {
+
+/// Size of one virtual-memory region handed out by ReserveRegion.
+inline constexpr std::size_t kRegionSize = 0x10000;
+
+/// Reserves and commits one readable, writable region of kRegionSize bytes; null when refused.
+void* ReserveRegion() noexcept;
+/// Gives a region from ReserveRegion back to the system.
+void ReleaseRegion(void* region) noexcept;
+
+/// A lock that the owning thread may take again, as a critical section allows.
+class RecursiveLock {
+ public:
+  void Lock() { mutex_.lock(); }
+  bool TryLock() { return mutex_.try_lock(); }
+  void Unlock() { mutex_.unlock(); }
+  // BasicLockable, so std::lock_guard and std::unique_lock take it.
+  void lock() { Lock(); }
+  void unlock() { Unlock(); }
+
+ private:
+  std::recursive_mutex mutex_;
+};
+
+/// Wall-clock time in the local time zone, as the logger stamps its records.
+struct LocalTime {
+  int32_t year;
+  int32_t month;
+  int32_t day;
+  int32_t hour;
+  int32_t minute;
+  int32_t second;
+  int32_t millisecond;
+};
+LocalTime GetLocalTime() noexcept;
+
+/// Monotonic high-resolution counter and the number of its ticks per second.
+uint64_t HighResolutionCounter() noexcept;
+uint64_t HighResolutionFrequency() noexcept;
+
+/// Identifier of the calling thread.
+uintptr_t CurrentThreadId() noexcept;
+
+/// Full path of the running executable, and its file name alone (the text after the last
+/// slash or backslash). Empty when the system does not tell.
+std::string ExecutablePath();
+std::string ExecutableFileName();
+
+/// Text for an attached debugger's console. There is none on this system, so the text goes
+/// only to the sink set for tests; it is never written to standard output or error.
+void DebuggerOutput(const char* text) noexcept;
+using DebuggerSink = void (*)(const char* text);
+/// Sets the sink that receives debugger output (null for none); returns the previous one.
+DebuggerSink SetDebuggerSink(DebuggerSink sink) noexcept;
+
+/// Run-time lookup of a named shared library and of a function in it; null when not found.
+void* OpenLibrary(const char* name) noexcept;
+void* FindFunction(void* library, const char* name) noexcept;
+void CloseLibrary(void* library) noexcept;
+
+}  // namespace Vela::Sdk::Platform
