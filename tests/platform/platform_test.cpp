@@ -19,7 +19,7 @@ TEST(Platform, RegionIsWritableAcrossItsWholeSize) {
 
 TEST(Platform, ExecutableFileNameHasNoDirectory) {
   std::string name = ExecutableFileName();
-  EXPECT_EQ(name, "platform_tests");
+  EXPECT_EQ(name, "platform_test");
   EXPECT_EQ(name.find('/'), std::string::npos);
 }
 
