@@ -1,0 +1,48 @@
+// Conversion between BindingValue trees and the FlatValue records that cross the host boundary.
+// Every byte handed out in a FlatValue comes from Allocate/DuplicateText and is freed by
+// ReleaseFlatValue. Flat input is untrusted: anything malformed is a failure, never a crash.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "sdk/binding/binding_result.h"
+#include "sdk/binding/binding_value.h"
+#include "sdk/binding/enum_name_resolver.h"
+#include "sdk/host/host_abi.h"
+
+namespace Vela::Sdk {
+
+/// %1 the target name, %2 the printed flat kind.
+inline constexpr char kFlatIncompatibleTypeMessage[] =
+    "Couldn't assign value to '%1' of type object because the input is of an incompatible type '%2'.";
+/// A kind that promises data without it (a null pointer with a count) or a count beyond
+/// kMaxFlatCount; %1 the target name, %2 the printed flat kind.
+inline constexpr char kFlatMalformedMessage[] =
+    "Couldn't assign value to '%1' because the input of type '%2' is malformed.";
+/// %1 the target name, %2 the depth limit.
+inline constexpr char kFlatTooDeepMessage[] =
+    "Couldn't assign value to '%1' because the input is nested deeper than %2 levels.";
+
+/// Largest element, member or byte count accepted in either direction.
+inline constexpr std::size_t kMaxFlatCount = 0x0FFFFFFF;
+/// Deepest nesting of collections and structures converted in either direction; both walks
+/// recurse, so this bounds their stack use.
+inline constexpr std::size_t kMaxFlatDepth = 512;
+
+/// Writes `value` into `*out`, which must hold nothing (zero or released). Strings become kind 6
+/// (text up to the first zero byte), blobs kind 8, enums kind 6 with the enumerator's name when
+/// the resolver knows it, else kind 2; structures list their members in name order with owned
+/// names. False on the first failure (memory, a count or depth beyond the limits), with `*out`
+/// left released.
+bool ValueToFlat(const BindingValue& value, FlatValue* out, const EnumNameResolver* resolver) noexcept;
+
+/// Converts a host value into `result`'s value, replacing it. Does nothing when `result` has
+/// failed already; on failure `result` holds the message.
+void FlatToValue(const FlatValue& flat, std::string_view targetName, BindingResult& result) noexcept;
+
+/// As above, writing into `target` and reporting a failure as `error`'s error text.
+bool FlatToValue(const FlatValue& flat, std::string_view targetName, BindingValue& target,
+                 FlatResult* error) noexcept;
+
+}  // namespace Vela::Sdk

@@ -1,0 +1,91 @@
+// ValueArena: the fixed-size blocks and interned strings of one BindingValue tree.
+//
+// Blocks come in 18 size classes of 4 to 72 bytes. Each class starts with a 144-byte page kept
+// inside the arena itself and takes further 4096-byte pages from the PageAllocator. A page
+// starts with its header; blocks are addressed by 16-bit index and free ones are chained
+// through their first two bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace Vela::Sdk {
+
+/// A text interned in an arena, counted by the values and member names that refer to it.
+/// Short texts are stored right after the entry, in the same block.
+struct InternedString {
+  InternedString* next;  // in its bucket
+  const char* text;      // NUL-terminated; may hold zero bytes within `length`
+  uint32_t length;
+  uint32_t hash;  // FNV-1a of the text bytes
+  uint32_t references;
+
+  std::string_view View() const noexcept { return {text, length}; }
+};
+
+class ValueArena {
+ public:
+  static constexpr std::size_t kSizeClasses = 18;
+  static constexpr std::size_t kMaxBlockSize = 4 * kSizeClasses;
+  static constexpr std::size_t kFirstPageSize = 144;
+  static constexpr std::size_t kInitialBuckets = 8;
+
+  ValueArena() noexcept;
+  /// Returns every page still held; interned texts still held are freed.
+  ~ValueArena();
+  ValueArena(const ValueArena&) = delete;
+  ValueArena& operator=(const ValueArena&) = delete;
+
+  /// A block of at least `size` bytes (1..kMaxBlockSize); raises std::bad_alloc when no page
+  /// can be had.
+  void* AllocateBlock(std::size_t size);
+  /// Returns a block from AllocateBlock of the same size.
+  void FreeBlock(void* block, std::size_t size) noexcept;
+
+  /// The entry of `text` with one more reference, inserted when new.
+  InternedString* Intern(std::string_view text);
+  /// One more reference to an entry of this arena.
+  static void Retain(InternedString* entry) noexcept {
+    if (entry->length != 0) ++entry->references;
+  }
+  /// One reference less; the entry leaves the set at zero. The empty entry is never released.
+  void Release(InternedString* entry) noexcept;
+  /// The entry of `text` if it is interned here, else null; copies nothing.
+  InternedString* Find(std::string_view text) const noexcept;
+  /// The one static entry of the empty text, shared by every arena.
+  static InternedString* EmptyString() noexcept;
+
+  std::size_t InternedCount() const noexcept { return internedCount_; }
+  std::size_t BucketCount() const noexcept { return bucketCount_; }
+  /// 4096-byte pages this arena holds now.
+  std::size_t PageCount() const noexcept { return pageCount_; }
+
+  /// Page header; 16 bytes where pointers have 4.
+  struct PageHeader {
+    PageHeader* next;
+    PageHeader* previous;
+    uint16_t pageSize;
+    uint16_t blocksInUse;
+    uint16_t firstFree;  // 0: the page is full
+  };
+
+ private:
+  struct SizeClass {
+    PageHeader* head;  // pages with a free block, the current one first
+    bool firstPageReady;
+    alignas(16) unsigned char firstPage[kFirstPageSize];
+  };
+
+  PageHeader* NewPage(SizeClass& sizeClass, std::size_t blockSize);
+  void Grow();
+
+  SizeClass classes_[kSizeClasses];
+  std::size_t pageCount_ = 0;
+  InternedString** buckets_;
+  std::size_t bucketCount_ = kInitialBuckets;
+  std::size_t internedCount_ = 0;
+  InternedString* initialBuckets_[kInitialBuckets];
+};
+
+}  // namespace Vela::Sdk
