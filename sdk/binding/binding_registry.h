@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "sdk/binding/binding_type.h"
+#include "sdk/binding/enum_name_resolver.h"
 #include "sdk/binding/event_descriptor.h"
 #include "sdk/binding/fnv1a.h"
 #include "sdk/binding/function_descriptor.h"
@@ -53,10 +54,10 @@ struct EventBuilder {
 
 /// Owns every descriptor in it. Any thread may register or look up; one mutex guards the maps
 /// and is held only for the map operation. Descriptor pointers stay valid until Reset.
-class BindingRegistry {
+class BindingRegistry : public EnumNameResolver {
  public:
   BindingRegistry();
-  ~BindingRegistry();
+  ~BindingRegistry() override;
   BindingRegistry(const BindingRegistry&) = delete;
   BindingRegistry& operator=(const BindingRegistry&) = delete;
 
@@ -93,7 +94,7 @@ class BindingRegistry {
 
   /// The name of the first enumerator in name order with that value of the enum with that
   /// identifier; null when the enum or the value is unknown. Valid until Reset.
-  const char* EnumeratorName(uint32_t enumId, int32_t value) const;
+  const char* EnumeratorName(uint32_t enumId, int32_t value) const override;
 
  private:
   template <class T>

@@ -16,6 +16,7 @@ class BindingRegistry;
 struct FunctionDescriptor;
 struct TypeDescriptor;
 struct EventDescriptor;
+struct TypeSpec;
 
 /// Records are linked through `next` and each list is also one contiguous array. The request
 /// callback and context of every function record are left null for the handshake to fill.
@@ -39,6 +40,9 @@ class FlatApiStorage {
   const char** Tags(const std::vector<std::string>& tags);
   template <class Record>
   Record* NewList(std::size_t count);
+  /// Writes typeCode, elementCode and typeName of an argument or field record.
+  template <class Record>
+  void WriteType(Record& record, const TypeSpec& spec);
 
   FlatApiDescription description_{};
   std::vector<FunctionDescriptor*> functions_;
