@@ -37,7 +37,7 @@ class BindingValue {
   };
 
   // Construction. Every constructed value is a root that owns its (future) arena.
-  BindingValue() noexcept : payload_{}, arena_(nullptr), kind_(ValueKind::Empty), ownsArena_(1) {}
+  constexpr BindingValue() noexcept : payload_{}, arena_(nullptr), kind_(ValueKind::Empty), ownsArena_(1) {}
   BindingValue(bool value) noexcept;
   /// Signed integers are sign-extended to Signed, unsigned ones zero-extended to Unsigned.
   template <std::integral T>
@@ -138,7 +138,6 @@ class BindingValue {
   /// The member of a Structure; the shared static Empty value when there is none.
   const BindingValue& Member(std::string_view name) const noexcept;
   const BindingValue& operator[](std::string_view name) const noexcept { return Member(name); }
-  const BindingValue& operator[](const char* name) const noexcept { return Member(name); }
   /// The member of a Structure, or null.
   const BindingValue* FindMember(std::string_view name) const noexcept;
   bool HasMember(std::string_view name) const noexcept { return FindMember(name) != nullptr; }
@@ -212,9 +211,9 @@ class BindingValue {
 
  private:
   union Payload {
+    uint64_t u64;  // first, so that {} zeroes all eight bytes
     uint8_t boolean;
     int64_t i64;
-    uint64_t u64;
     double f64;
     void* block;  // the kind's arena block; the upper bytes stay zero on 32-bit systems
   };

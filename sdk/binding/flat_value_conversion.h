@@ -23,6 +23,8 @@ inline constexpr char kFlatMalformedMessage[] =
 /// %1 the target name, %2 the depth limit.
 inline constexpr char kFlatTooDeepMessage[] =
     "Couldn't assign value to '%1' because the input is nested deeper than %2 levels.";
+/// The system refused memory or a container grew too long; %1 the target name, %2 the reason.
+inline constexpr char kFlatFailedMessage[] = "Couldn't assign value to '%1': %2";
 
 /// Largest element, member or byte count accepted in either direction.
 inline constexpr std::size_t kMaxFlatCount = 0x0FFFFFFF;
@@ -41,7 +43,8 @@ bool ValueToFlat(const BindingValue& value, FlatValue* out, const EnumNameResolv
 /// failed already; on failure `result` holds the message.
 void FlatToValue(const FlatValue& flat, std::string_view targetName, BindingResult& result) noexcept;
 
-/// As above, writing into `target` and reporting a failure as `error`'s error text.
+/// As above, writing into `target` (left Empty on failure) and reporting a failure as
+/// `error`'s error text (SetFlatResultError) when `error` is not null.
 bool FlatToValue(const FlatValue& flat, std::string_view targetName, BindingValue& target,
                  FlatResult* error) noexcept;
 

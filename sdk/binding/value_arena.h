@@ -45,6 +45,8 @@ class ValueArena {
 
   /// The entry of `text` with one more reference, inserted when new.
   InternedString* Intern(std::string_view text);
+  /// As above, with the text's FNV-1a hash already known (from another arena's entry).
+  InternedString* Intern(std::string_view text, uint32_t hash);
   /// One more reference to an entry of this arena.
   static void Retain(InternedString* entry) noexcept {
     if (entry->length != 0) ++entry->references;

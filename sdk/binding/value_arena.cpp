@@ -1,0 +1,259 @@
+// Size-class blocks on 16-bit indexed pages, and the per-arena string intern set.
+#include "sdk/binding/value_arena.h"
+
+#include <cstring>
+#include <limits>
+#include <new>
+#include <stdexcept>
+
+#include "sdk/binding/fnv1a.h"
+#include "sdk/binding/memory_poisoning.h"
+#include "sdk/binding/page_allocator.h"
+#include "sdk/host/allocation.h"
+
+namespace Vela::Sdk {
+namespace {
+
+using PageHeader = ValueArena::PageHeader;
+constexpr std::size_t kHeaderSize = sizeof(PageHeader);
+constexpr std::size_t kPageSize = PageAllocator::kPageSize;
+static_assert(sizeof(void*) != 4 || kHeaderSize == 16, "the page header is 16 bytes on the host");
+static_assert(kHeaderSize <= 32);
+static_assert(kPageSize / 4 - 1 <= std::numeric_limits<uint16_t>::max());
+
+unsigned char* Bytes(PageHeader* page) noexcept { return reinterpret_cast<unsigned char*>(page); }
+
+// Free links live in a block's first two bytes, which need not be aligned for uint16_t reads.
+uint16_t ReadLink(const unsigned char* block) noexcept {
+  uint16_t link;
+  std::memcpy(&link, block, sizeof link);
+  return link;
+}
+
+void WriteLink(unsigned char* block, uint16_t link) noexcept { std::memcpy(block, &link, sizeof link); }
+
+std::size_t RoundedSize(std::size_t size) noexcept { return (size + 3) & ~std::size_t{3}; }
+
+void InitialisePage(PageHeader* page, std::size_t pageSize, std::size_t blockSize) noexcept {
+  page->next = nullptr;
+  page->previous = nullptr;
+  page->pageSize = static_cast<uint16_t>(pageSize);
+  page->blocksInUse = 0;
+  // The header is never handed out: blocks start at the first index past it.
+  std::size_t first = (blockSize + kHeaderSize - 1) / blockSize;
+  std::size_t last = pageSize / blockSize - 1;
+  for (std::size_t index = first; index <= last; ++index) {
+    WriteLink(Bytes(page) + index * blockSize, static_cast<uint16_t>(index == last ? 0 : index + 1));
+  }
+  page->firstFree = static_cast<uint16_t>(first);
+  PoisonMemory(Bytes(page) + kHeaderSize, pageSize - kHeaderSize);
+}
+
+void LinkAtHead(PageHeader*& head, PageHeader* page) noexcept {
+  page->previous = nullptr;
+  page->next = head;
+  if (head != nullptr) head->previous = page;
+  head = page;
+}
+
+void Unlink(PageHeader*& head, PageHeader* page) noexcept {
+  if (page->previous != nullptr) {
+    page->previous->next = page->next;
+  } else {
+    head = page->next;
+  }
+  if (page->next != nullptr) page->next->previous = page->previous;
+  page->next = nullptr;
+  page->previous = nullptr;
+}
+
+bool SameText(const InternedString* entry, std::string_view text, uint32_t hash) noexcept {
+  return entry->hash == hash && entry->length == text.size() &&
+         std::memcmp(entry->text, text.data(), text.size()) == 0;
+}
+
+// Short texts share the entry's block; the rest live on the general heap.
+std::size_t InlineBlockSize(std::size_t length) noexcept { return sizeof(InternedString) + length + 1; }
+bool IsInline(const InternedString* entry) noexcept {
+  return entry->text == reinterpret_cast<const char*>(entry + 1);
+}
+
+// Never written: Retain and Release leave entries of length 0 alone, so every thread may share it.
+constinit InternedString emptyString{nullptr, "", 0, kFnv1aOffsetBasis, 1};
+
+}  // namespace
+
+ValueArena::ValueArena() noexcept : buckets_(initialBuckets_) {
+  for (SizeClass& sizeClass : classes_) {
+    sizeClass.head = nullptr;
+    sizeClass.firstPageReady = false;
+  }
+  for (InternedString*& bucket : initialBuckets_) bucket = nullptr;
+}
+
+ValueArena::~ValueArena() {
+  // Every value has been cleared by now, so interned entries and held pages are left only when
+  // a tree was abandoned part-way; give back what can still be found.
+  for (std::size_t bucket = 0; bucket < bucketCount_; ++bucket) {
+    for (InternedString* entry = buckets_[bucket]; entry != nullptr; entry = entry->next) {
+      if (!IsInline(entry)) Free(const_cast<char*>(entry->text));
+    }
+  }
+  if (buckets_ != initialBuckets_) Free(buckets_);
+  for (SizeClass& sizeClass : classes_) {
+    for (PageHeader* page = sizeClass.head; page != nullptr;) {
+      PageHeader* next = page->next;
+      if (page->pageSize == kPageSize) PageAllocator::Instance().FreePage(page);
+      page = next;
+    }
+    UnpoisonMemory(sizeClass.firstPage, kFirstPageSize);
+  }
+}
+
+ValueArena::PageHeader* ValueArena::NewPage(SizeClass& sizeClass, std::size_t blockSize) {
+  PageHeader* page;
+  if (!sizeClass.firstPageReady) {
+    page = reinterpret_cast<PageHeader*>(sizeClass.firstPage);
+    InitialisePage(page, kFirstPageSize, blockSize);
+    sizeClass.firstPageReady = true;
+  } else {
+    page = static_cast<PageHeader*>(PageAllocator::Instance().AllocatePage());
+    InitialisePage(page, kPageSize, blockSize);
+    ++pageCount_;
+  }
+  LinkAtHead(sizeClass.head, page);
+  return page;
+}
+
+void* ValueArena::AllocateBlock(std::size_t size) {
+  std::size_t blockSize = RoundedSize(size == 0 ? 1 : size);
+  if (blockSize > kMaxBlockSize) throw std::bad_alloc();
+  SizeClass& sizeClass = classes_[blockSize / 4 - 1];
+  PageHeader* page = sizeClass.head != nullptr ? sizeClass.head : NewPage(sizeClass, blockSize);
+  unsigned char* block = Bytes(page) + std::size_t{page->firstFree} * blockSize;
+  UnpoisonMemory(block, blockSize);
+  page->firstFree = ReadLink(block);
+  ++page->blocksInUse;
+  // A full page leaves the list, so the head always has a free block.
+  if (page->firstFree == 0) Unlink(sizeClass.head, page);
+  return block;
+}
+
+void ValueArena::FreeBlock(void* block, std::size_t size) noexcept {
+  if (block == nullptr) return;
+  std::size_t blockSize = RoundedSize(size == 0 ? 1 : size);
+  SizeClass& sizeClass = classes_[blockSize / 4 - 1];
+  auto* bytes = static_cast<unsigned char*>(block);
+  PageHeader* page;
+  if (bytes >= sizeClass.firstPage && bytes < sizeClass.firstPage + kFirstPageSize) {
+    page = reinterpret_cast<PageHeader*>(sizeClass.firstPage);
+  } else {
+    page = reinterpret_cast<PageHeader*>(reinterpret_cast<uintptr_t>(bytes) & ~uintptr_t{kPageSize - 1});
+  }
+  bool wasFull = page->firstFree == 0;
+  WriteLink(bytes, page->firstFree);
+  page->firstFree = static_cast<uint16_t>((bytes - Bytes(page)) / blockSize);
+  --page->blocksInUse;
+  PoisonMemory(bytes, blockSize);
+  if (wasFull) LinkAtHead(sizeClass.head, page);
+  if (page->blocksInUse == 0 && page->pageSize == kPageSize) {
+    Unlink(sizeClass.head, page);
+    --pageCount_;
+    PageAllocator::Instance().FreePage(page);
+  }
+}
+
+InternedString* ValueArena::EmptyString() noexcept { return &emptyString; }
+
+InternedString* ValueArena::Find(std::string_view text) const noexcept {
+  if (text.empty()) return EmptyString();
+  uint32_t hash = Fnv1a(text);
+  for (InternedString* entry = buckets_[hash & (bucketCount_ - 1)]; entry != nullptr; entry = entry->next) {
+    if (SameText(entry, text, hash)) return entry;
+  }
+  return nullptr;
+}
+
+InternedString* ValueArena::Intern(std::string_view text) {
+  return text.empty() ? EmptyString() : Intern(text, Fnv1a(text));
+}
+
+InternedString* ValueArena::Intern(std::string_view text, uint32_t hash) {
+  if (text.empty()) return EmptyString();
+  for (InternedString* entry = buckets_[hash & (bucketCount_ - 1)]; entry != nullptr; entry = entry->next) {
+    if (SameText(entry, text, hash)) {
+      ++entry->references;
+      return entry;
+    }
+  }
+  if (text.size() > std::numeric_limits<uint32_t>::max()) throw std::length_error("interned text too long");
+  if (internedCount_ + 1 > bucketCount_) Grow();
+
+  InternedString* entry;
+  if (InlineBlockSize(text.size()) <= kMaxBlockSize) {
+    entry = static_cast<InternedString*>(AllocateBlock(InlineBlockSize(text.size())));
+    auto* copy = reinterpret_cast<char*>(entry + 1);
+    std::memcpy(copy, text.data(), text.size());
+    copy[text.size()] = '\0';
+    entry->text = copy;
+  } else {
+    char* copy = DuplicateText(text.data(), text.size());
+    if (copy == nullptr) throw std::bad_alloc();
+    try {
+      entry = static_cast<InternedString*>(AllocateBlock(sizeof(InternedString)));
+    } catch (...) {
+      Free(copy);
+      throw;
+    }
+    entry->text = copy;
+  }
+  entry->length = static_cast<uint32_t>(text.size());
+  entry->hash = hash;
+  entry->references = 1;
+  InternedString*& bucket = buckets_[hash & (bucketCount_ - 1)];
+  entry->next = bucket;
+  bucket = entry;
+  ++internedCount_;
+  return entry;
+}
+
+void ValueArena::Release(InternedString* entry) noexcept {
+  if (entry == nullptr || entry->length == 0) return;
+  if (--entry->references != 0) return;
+  InternedString** link = &buckets_[entry->hash & (bucketCount_ - 1)];
+  while (*link != entry) link = &(*link)->next;
+  *link = entry->next;
+  if (IsInline(entry)) {
+    FreeBlock(entry, InlineBlockSize(entry->length));
+  } else {
+    Free(const_cast<char*>(entry->text));
+    FreeBlock(entry, sizeof(InternedString));
+  }
+  if (--internedCount_ == 0 && buckets_ != initialBuckets_) {
+    Free(buckets_);
+    buckets_ = initialBuckets_;
+    bucketCount_ = kInitialBuckets;
+    for (InternedString*& bucket : initialBuckets_) bucket = nullptr;
+  }
+}
+
+void ValueArena::Grow() {
+  std::size_t count = bucketCount_ * 2;
+  auto* buckets = static_cast<InternedString**>(Allocate(count * sizeof(InternedString*)));
+  if (buckets == nullptr) throw std::bad_alloc();
+  for (std::size_t index = 0; index < count; ++index) buckets[index] = nullptr;
+  for (std::size_t index = 0; index < bucketCount_; ++index) {
+    for (InternedString* entry = buckets_[index]; entry != nullptr;) {
+      InternedString* next = entry->next;
+      InternedString*& bucket = buckets[entry->hash & (count - 1)];
+      entry->next = bucket;
+      bucket = entry;
+      entry = next;
+    }
+  }
+  if (buckets_ != initialBuckets_) Free(buckets_);
+  buckets_ = buckets;
+  bucketCount_ = count;
+}
+
+}  // namespace Vela::Sdk
