@@ -37,10 +37,13 @@ struct FormatContext {
   int32_t starPrecision;
 };
 
+/// Returned by a format operation that could not render its argument: the output ends before it.
+inline constexpr std::size_t kFormatFailed = static_cast<std::size_t>(-1);
+
 /// The routine entry of one argument type.
 struct FormatRoutine {
   /// Writes the argument at context.output and returns the characters written (the whole room
-  /// when the output was cut).
+  /// when the output was cut, kFormatFailed when nothing could be rendered).
   std::size_t (*format)(FormatContext& context, const void* argument);
   /// Reads the argument as a "*" width or precision; null for types that cannot supply one.
   int64_t (*toInteger)(const void* argument);

@@ -85,6 +85,7 @@ class LogTarget {
 
  private:
   friend void Configure(LogTarget& target, const LogTargetSettings& settings);
+  friend class LogTargetAccess;
 
   mutable Platform::RecursiveLock lock_;
   std::atomic<int32_t> minimumLevel_{kLogWarn};

@@ -14,6 +14,9 @@
 
 namespace Vela::Sdk {
 
+/// What "#E" prints while the executable's name is not known.
+inline constexpr const char* kUnknownExecutableName = "<unknown>";
+
 /// One per process, created on first use (a Log call or AddReference) with the standard-error
 /// and debugger targets registered and the standard-output target ready but not registered.
 ///

@@ -1,0 +1,426 @@
+// FormatArgs: specification parsing and the argument routines of the message formatter.
+#include "sdk/diag/format.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "sdk/diag/format_specification.h"
+
+namespace Vela::Sdk {
+
+namespace FormatDetail {
+
+namespace {
+
+constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads decimal digits, saturating so that an absurd index or width cannot overflow.
+std::size_t ReadNumber(const char*& p) {
+  std::size_t value = 0;
+  while (IsDigit(*p)) {
+    std::size_t digit = static_cast<std::size_t>(*p - '0');
+    value = value > (SIZE_MAX - digit) / 10 ? SIZE_MAX : value * 10 + digit;
+    ++p;
+  }
+  return value;
+}
+
+class SpecificationWriter {
+ public:
+  explicit SpecificationWriter(ParsedSpecification& spec) : spec_(spec) {
+    spec_.text[0] = '%';
+    spec_.length = 1;
+  }
+  bool Append(char c) {
+    if (spec_.length >= kMaxSpecificationLength) return false;
+    spec_.text[spec_.length++] = c;
+    spec_.text[spec_.length] = '\0';
+    return true;
+  }
+
+ private:
+  ParsedSpecification& spec_;
+};
+
+// A "*" width or precision: "*n$" names its argument, a bare "*" takes the next sequential one.
+bool ParseStar(const char*& p, std::size_t& sequential, std::size_t& argument) {
+  const char* digits = p;
+  if (*digits >= '1' && *digits <= '9') {
+    std::size_t n = ReadNumber(digits);
+    if (*digits == '$') {
+      argument = n;
+      p = digits + 1;
+      return true;
+    }
+  } else if (*digits == '0') {
+    const char* after = digits;
+    ReadNumber(after);
+    if (*after == '$') return false;  // argument 0 does not exist
+  }
+  argument = ++sequential;
+  return true;
+}
+
+// A width or precision after its "*" or digits; a "-" just before digits is dropped.
+bool ParseAmount(const char*& p, SpecificationWriter& writer, std::size_t& sequential, bool& hasStar,
+                 std::size_t& starArgument) {
+  if (*p == '*') {
+    ++p;
+    hasStar = true;
+    return writer.Append('*') && ParseStar(p, sequential, starArgument);
+  }
+  if (*p == '-' && IsDigit(p[1])) ++p;
+  while (IsDigit(*p)) {
+    if (!writer.Append(*p++)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseSpecification(const char* percent, std::size_t count, std::size_t& sequential, ParsedSpecification& spec) {
+  spec = ParsedSpecification{};
+  SpecificationWriter writer(spec);
+  const char* p = percent + 1;
+
+  bool positional = false;
+  if (*p >= '1' && *p <= '9') {
+    const char* digits = p;
+    std::size_t n = ReadNumber(digits);
+    if (n <= count) {
+      positional = true;
+      spec.argument = n;
+      if (*digits != '$') {
+        // "%2": the argument's default rendering.
+        spec.end = digits;
+        return true;
+      }
+      p = digits + 1;
+    }
+    // An index past the count is no index: the digits are read again as a width.
+  }
+
+  while (*p == '-' || *p == '+' || *p == ' ' || *p == '#' || *p == '0') {
+    if (!writer.Append(*p++)) return false;
+  }
+  if (!ParseAmount(p, writer, sequential, spec.hasStarWidth, spec.starWidthArgument)) return false;
+  if (*p == '.') {
+    ++p;
+    if (!writer.Append('.')) return false;
+    if (!ParseAmount(p, writer, sequential, spec.hasStarPrecision, spec.starPrecisionArgument)) return false;
+  }
+  if (*p == 'L' || *p == 'j' || *p == 't' || *p == 'z') {
+    if (!writer.Append(*p++)) return false;
+  } else if (*p == 'h' || *p == 'l') {
+    char modifier = *p;
+    if (!writer.Append(*p++)) return false;
+    if (*p == modifier && !writer.Append(*p++)) return false;
+  }
+  if (*p == '\0' || !writer.Append(*p++)) return false;
+  if (static_cast<std::size_t>(p - percent) > kMaxSpecificationLength) return false;
+  if (!positional) spec.argument = ++sequential;
+  spec.end = p;
+  return true;
+}
+
+}  // namespace FormatDetail
+
+namespace {
+
+using FormatDetail::ParsedSpecification;
+
+int32_t ClampToInt32(int64_t value) {
+  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+// Copies a rendering of known length the way snprintf would: cut to room - 1, NUL-terminated,
+// the whole room reported when cut.
+std::size_t CopyOut(FormatContext& context, const char* text, std::size_t length) {
+  std::size_t copied = std::min(length, context.room - 1);
+  std::memcpy(context.output, text, copied);
+  context.output[copied] = '\0';
+  return length < context.room ? length : context.room;
+}
+
+// A specification with flags, width or precision needs the C library; "%" and "%" plus the
+// conversion alone do not.
+bool IsPlain(const FormatContext& context) {
+  return context.specificationLength <= 2 && !context.hasStarWidth && !context.hasStarPrecision;
+}
+
+// The specification handed to the C library: the argument's conversion and a length modifier that
+// matches the value actually passed, whatever the format text asked for.
+struct FinalSpecification {
+  char text[kMaxSpecificationLength + 8];
+  char conversion;  // '\0' for "%n": nothing to write
+};
+
+enum class ValueWidth { kNone, kInt, kLongLong };
+
+FinalSpecification Finish(const FormatContext& context, const char* allowed, ValueWidth width) {
+  FinalSpecification result{};
+  std::size_t bodyLength = 1;  // the "%"
+  char conversion = allowed[0];
+  char given[3] = {};
+  if (context.specificationLength > 1) {
+    conversion = context.specification[context.specificationLength - 1];
+    bodyLength = context.specificationLength - 1;
+    // Flags, width and precision hold no letters, so trailing letters are the length modifier.
+    std::size_t modifierStart = bodyLength;
+    while (modifierStart > 1 && std::strchr("hlLjtzq", context.specification[modifierStart - 1]) != nullptr &&
+           bodyLength - modifierStart < 2) {
+      --modifierStart;
+    }
+    std::memcpy(given, context.specification + modifierStart, bodyLength - modifierStart);
+    bodyLength = modifierStart;
+    if (conversion == 'n') return result;
+    if (std::strchr(allowed, conversion) == nullptr) conversion = allowed[0];
+  }
+  std::memcpy(result.text, context.specification, bodyLength);
+  std::size_t length = bodyLength;
+  const char* modifier = "";
+  if (width == ValueWidth::kLongLong && conversion != 'c') {
+    modifier = "ll";
+  } else if (width == ValueWidth::kInt && std::strchr("diouxX", conversion) != nullptr &&
+             (std::strcmp(given, "h") == 0 || std::strcmp(given, "hh") == 0)) {
+    modifier = given;  // narrowing of a promoted int is well defined
+  }
+  for (const char* m = modifier; *m != '\0'; ++m) result.text[length++] = *m;
+  result.text[length++] = conversion;
+  result.text[length] = '\0';
+  result.conversion = conversion;
+  return result;
+}
+
+template <class Value>
+std::size_t CallLibrary(FormatContext& context, const char* specification, Value value) {
+  int written;
+  if (context.hasStarWidth && context.hasStarPrecision) {
+    written = std::snprintf(context.output, context.room, specification, context.starWidth, context.starPrecision, value);
+  } else if (context.hasStarWidth) {
+    written = std::snprintf(context.output, context.room, specification, context.starWidth, value);
+  } else if (context.hasStarPrecision) {
+    written = std::snprintf(context.output, context.room, specification, context.starPrecision, value);
+  } else {
+    written = std::snprintf(context.output, context.room, specification, value);
+  }
+  if (written < 0) {
+    context.output[0] = '\0';
+    return kFormatFailed;
+  }
+  return static_cast<std::size_t>(written) < context.room ? static_cast<std::size_t>(written) : context.room;
+}
+
+constexpr bool IsUnsignedConversion(char conversion) {
+  return conversion == 'o' || conversion == 'u' || conversion == 'x' || conversion == 'X';
+}
+
+template <class Integer>
+std::size_t FormatInteger(FormatContext& context, Integer value, const char* allowed) {
+  context.allowedConversions = allowed;
+  context.lengthModifier = sizeof(Integer) == 8 ? "ll" : "";
+  if (IsPlain(context)) {
+    char conversion = context.specificationLength == 1 ? allowed[0] : context.specification[1];
+    if (conversion == 'd' || conversion == 'i' || conversion == 'u' || conversion == 'n' ||
+        std::strchr(allowed, conversion) == nullptr) {
+      if (conversion == 'n') return 0;
+      bool asUnsigned = conversion == 'u' ||
+                        (std::strchr(allowed, conversion) == nullptr && std::is_unsigned_v<Integer>);
+      char digits[24];
+      std::to_chars_result end;
+      if (asUnsigned) {
+        end = std::to_chars(digits, digits + sizeof digits, static_cast<std::make_unsigned_t<Integer>>(value));
+      } else {
+        end = std::to_chars(digits, digits + sizeof digits, static_cast<std::make_signed_t<Integer>>(value));
+      }
+      return CopyOut(context, digits, static_cast<std::size_t>(end.ptr - digits));
+    }
+  }
+  FinalSpecification final = Finish(context, allowed, sizeof(Integer) == 8 ? ValueWidth::kLongLong : ValueWidth::kInt);
+  if (final.conversion == '\0') return 0;
+  if (final.conversion == 'c') return CallLibrary(context, final.text, static_cast<int>(value));
+  if constexpr (sizeof(Integer) == 8) {
+    if (IsUnsignedConversion(final.conversion)) {
+      return CallLibrary(context, final.text, static_cast<unsigned long long>(value));
+    }
+    return CallLibrary(context, final.text, static_cast<long long>(value));
+  } else {
+    if (IsUnsignedConversion(final.conversion)) return CallLibrary(context, final.text, static_cast<unsigned>(value));
+    return CallLibrary(context, final.text, static_cast<int>(value));
+  }
+}
+
+std::size_t FormatText(FormatContext& context, const char* text) {
+  context.allowedConversions = "s";
+  context.lengthModifier = "";
+  if (text == nullptr) text = "(null)";
+  if (IsPlain(context) && (context.specificationLength == 1 || context.specification[1] != 'n')) {
+    // The scan stops at what can be written.
+    const void* terminator = std::memchr(text, '\0', context.room);
+    std::size_t length =
+        terminator != nullptr ? static_cast<std::size_t>(static_cast<const char*>(terminator) - text) : context.room;
+    return CopyOut(context, text, length);
+  }
+  FinalSpecification final = Finish(context, "s", ValueWidth::kNone);
+  if (final.conversion == '\0') return 0;
+  return CallLibrary(context, final.text, text);
+}
+
+std::size_t FormatCharArgument(FormatContext& context, const void* argument) {
+  char value = *static_cast<const char*>(argument);
+  constexpr const char* kAllowed = "cdiouxX";
+  context.allowedConversions = kAllowed;
+  context.lengthModifier = "";
+  if (IsPlain(context)) {
+    char conversion = context.specificationLength == 1 ? 'c' : context.specification[1];
+    if (conversion == 'n') return 0;
+    if (conversion == 'c' || std::strchr(kAllowed, conversion) == nullptr) return CopyOut(context, &value, 1);
+  }
+  FinalSpecification final = Finish(context, kAllowed, ValueWidth::kInt);
+  if (final.conversion == '\0') return 0;
+  if (IsUnsignedConversion(final.conversion)) {
+    return CallLibrary(context, final.text, static_cast<unsigned>(static_cast<unsigned char>(value)));
+  }
+  return CallLibrary(context, final.text, static_cast<int>(value));
+}
+
+std::size_t FormatInt32Argument(FormatContext& context, const void* argument) {
+  return FormatInteger(context, *static_cast<const int32_t*>(argument), "dciouxX");
+}
+std::size_t FormatUInt32Argument(FormatContext& context, const void* argument) {
+  return FormatInteger(context, *static_cast<const uint32_t*>(argument), "ucdioxX");
+}
+std::size_t FormatInt64Argument(FormatContext& context, const void* argument) {
+  return FormatInteger(context, *static_cast<const int64_t*>(argument), "dciouxX");
+}
+std::size_t FormatUInt64Argument(FormatContext& context, const void* argument) {
+  return FormatInteger(context, *static_cast<const uint64_t*>(argument), "ucdioxX");
+}
+
+std::size_t FormatDoubleArgument(FormatContext& context, const void* argument) {
+  context.allowedConversions = "gaefGAEF";
+  context.lengthModifier = "";
+  FinalSpecification final = Finish(context, "gaefGAEF", ValueWidth::kNone);
+  if (final.conversion == '\0') return 0;
+  return CallLibrary(context, final.text, *static_cast<const double*>(argument));
+}
+
+std::size_t FormatTextArgument(FormatContext& context, const void* argument) {
+  return FormatText(context, *static_cast<const char* const*>(argument));
+}
+
+std::size_t FormatStringArgument(FormatContext& context, const void* argument) {
+  return FormatText(context, static_cast<const std::string*>(argument)->c_str());
+}
+
+std::size_t FormatStringViewArgument(FormatContext& context, const void* argument) {
+  std::string_view view = *static_cast<const std::string_view*>(argument);
+  // The C library needs a terminated text; nothing longer than the result buffer can show.
+  char copy[kFormatBufferSize];
+  std::size_t length = std::min(view.size(), sizeof copy - 1);
+  std::memcpy(copy, view.data(), length);
+  copy[length] = '\0';
+  return FormatText(context, copy);
+}
+
+int64_t CharToInteger(const void* argument) { return *static_cast<const char*>(argument); }
+int64_t Int32ToInteger(const void* argument) { return *static_cast<const int32_t*>(argument); }
+int64_t UInt32ToInteger(const void* argument) { return *static_cast<const uint32_t*>(argument); }
+int64_t Int64ToInteger(const void* argument) { return *static_cast<const int64_t*>(argument); }
+int64_t UInt64ToInteger(const void* argument) {
+  uint64_t value = *static_cast<const uint64_t*>(argument);
+  return value > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(value);
+}
+
+}  // namespace
+
+namespace FormatRoutines {
+const FormatRoutine kChar{&FormatCharArgument, &CharToInteger, true};
+const FormatRoutine kInt32{&FormatInt32Argument, &Int32ToInteger, true};
+const FormatRoutine kUInt32{&FormatUInt32Argument, &UInt32ToInteger, true};
+const FormatRoutine kInt64{&FormatInt64Argument, &Int64ToInteger, true};
+const FormatRoutine kUInt64{&FormatUInt64Argument, &UInt64ToInteger, true};
+const FormatRoutine kDouble{&FormatDoubleArgument, nullptr, false};
+const FormatRoutine kText{&FormatTextArgument, nullptr, false};
+const FormatRoutine kStringView{&FormatStringViewArgument, nullptr, false};
+const FormatRoutine kString{&FormatStringArgument, nullptr, false};
+}  // namespace FormatRoutines
+
+namespace {
+
+// The routine and argument of a 1-based index, or false when the index is out of range or the
+// caller left a hole in the tables.
+bool Lookup(std::size_t index, std::size_t count, const FormatRoutine* const* routines, const void* const* arguments,
+            const FormatRoutine*& routine, const void*& argument) {
+  if (index == 0 || index > count) return false;
+  routine = routines[index - 1];
+  argument = arguments[index - 1];
+  return routine != nullptr && routine->format != nullptr && argument != nullptr;
+}
+
+// A "*" value, or false when its argument cannot supply an integer.
+bool StarValue(std::size_t index, std::size_t count, const FormatRoutine* const* routines, const void* const* arguments,
+               int32_t& value) {
+  const FormatRoutine* routine;
+  const void* argument;
+  if (!Lookup(index, count, routines, arguments, routine, argument)) return false;
+  if (!routine->hasToInteger || routine->toInteger == nullptr) return false;
+  value = ClampToInt32(routine->toInteger(argument));
+  return true;
+}
+
+}  // namespace
+
+std::size_t FormatArgs(char* buffer, std::size_t size, const char* format, const FormatRoutine* const* routines,
+                       const void* const* arguments, std::size_t count) noexcept {
+  if (buffer == nullptr || size == 0) return 0;
+  if (routines == nullptr || arguments == nullptr) count = 0;
+  const std::size_t limit = size - 1;
+  std::size_t position = 0;
+  std::size_t sequential = 0;
+  const char* p = format != nullptr ? format : "";
+  while (*p != '\0' && position < limit) {
+    if (*p != '%') {
+      buffer[position++] = *p++;
+      continue;
+    }
+    if (p[1] == '%') {
+      buffer[position++] = '%';
+      p += 2;
+      continue;
+    }
+    ParsedSpecification spec;
+    if (!FormatDetail::ParseSpecification(p, count, sequential, spec)) break;
+    const FormatRoutine* routine;
+    const void* argument;
+    if (!Lookup(spec.argument, count, routines, arguments, routine, argument)) break;
+    FormatContext context;
+    context.hasStarWidth = spec.hasStarWidth;
+    context.hasStarPrecision = spec.hasStarPrecision;
+    context.starWidth = 0;
+    context.starPrecision = 0;
+    if (spec.hasStarWidth && !StarValue(spec.starWidthArgument, count, routines, arguments, context.starWidth)) break;
+    if (spec.hasStarPrecision &&
+        !StarValue(spec.starPrecisionArgument, count, routines, arguments, context.starPrecision)) {
+      break;
+    }
+    std::memcpy(context.specification, spec.text, spec.length + 1);
+    context.specificationLength = spec.length;
+    context.allowedConversions = "";
+    context.lengthModifier = "";
+    context.output = buffer + position;
+    context.room = size - position;
+    std::size_t written = routine->format(context, argument);
+    if (written == kFormatFailed) break;
+    position += std::min(written, size - position);
+    p = spec.end;
+  }
+  position = std::min(position, limit);
+  buffer[position] = '\0';
+  return position;
+}
+
+}  // namespace Vela::Sdk
