@@ -20,6 +20,8 @@ namespace {
 
 using namespace Vela::Sdk;
 
+// Packed record fields are read through unary + so no reference binds to a misaligned field.
+
 /// Follows the next pointers of a list and checks that they visit the array in order.
 template <class Record>
 void ExpectChainMatchesArray(const Record* first, uint32_t count) {
@@ -91,20 +93,20 @@ class FlatApiDescriptionTest : public ::testing::Test {
 TEST_F(FlatApiDescriptionTest, ListsAreChainsOverContiguousArrays) {
   std::unique_ptr<FlatApiStorage> storage = FlatApiStorage::Build(registry);
   const FlatApiDescription& api = *storage->Description();
-  ASSERT_EQ(api.functionCount, 2u);
-  ASSERT_EQ(api.typeCount, 2u);
-  ASSERT_EQ(api.eventCount, 2u);
+  ASSERT_EQ(+api.functionCount, 2u);
+  ASSERT_EQ(+api.typeCount, 2u);
+  ASSERT_EQ(+api.eventCount, 2u);
   ExpectChainMatchesArray(api.functions, api.functionCount);
   ExpectChainMatchesArray(api.types, api.typeCount);
   ExpectChainMatchesArray(api.events, api.eventCount);
   for (uint32_t i = 0; i < api.functionCount; ++i) {
     ExpectChainMatchesArray(api.functions[i].arguments, api.functions[i].argumentCount);
-    EXPECT_EQ(storage->Functions()[i]->name, api.functions[i].name);
+    EXPECT_EQ(storage->Functions()[i]->name, std::string(api.functions[i].name));
   }
   for (uint32_t i = 0; i < api.typeCount; ++i) {
     const FlatTypeRecord& type = api.types[i];
     if (type.fields != nullptr) {
-      EXPECT_EQ(type.enumerators, nullptr);
+      EXPECT_EQ(+type.enumerators, nullptr);
       ExpectChainMatchesArray(type.fields, type.count);
     } else {
       ExpectChainMatchesArray(type.enumerators, type.count);
@@ -117,41 +119,41 @@ TEST_F(FlatApiDescriptionTest, FunctionRecords) {
   auto functions = ByName(storage->Description()->functions);
 
   const FlatFunctionRecord& get = *functions.at("GetMessages");
-  EXPECT_EQ(get.requestCallback, nullptr);
-  EXPECT_EQ(get.requestContext, nullptr);
+  EXPECT_EQ(+get.requestCallback, nullptr);
+  EXPECT_EQ(+get.requestContext, nullptr);
   EXPECT_STREQ(get.nameSpace, "");
-  EXPECT_EQ(get.returnTypeCode, kBindingVector);
-  EXPECT_EQ(get.returnElementCode, kBindingStruct);
+  EXPECT_EQ(+get.returnTypeCode, kBindingVector);
+  EXPECT_EQ(+get.returnElementCode, kBindingStruct);
   EXPECT_STREQ(get.returnTypeName, "Message");
   EXPECT_STREQ(get.description, "Gets messages.");
   EXPECT_STREQ(get.help, "Help.");
-  EXPECT_EQ(get.threadSafe, 1);
+  EXPECT_EQ(+get.threadSafe, 1);
   EXPECT_STREQ(get.async, "Message");
-  ASSERT_EQ(get.tagCount, 1u);
+  ASSERT_EQ(+get.tagCount, 1u);
   EXPECT_STREQ(get.tags[0], "api");
 
-  ASSERT_EQ(get.argumentCount, 2u);
+  ASSERT_EQ(+get.argumentCount, 2u);
   const FlatArgumentRecord& colorArgument = get.arguments[0];
   EXPECT_STREQ(colorArgument.name, "color");
   EXPECT_STREQ(colorArgument.description, "Which color");
-  EXPECT_EQ(colorArgument.typeCode, kBindingEnum);
-  EXPECT_EQ(colorArgument.elementCode, 0);
+  EXPECT_EQ(+colorArgument.typeCode, kBindingEnum);
+  EXPECT_EQ(+colorArgument.elementCode, 0);
   EXPECT_STREQ(colorArgument.typeName, "Color");
-  EXPECT_EQ(colorArgument.optional, 1);
+  EXPECT_EQ(+colorArgument.optional, 1);
   // The second spec is what the host sees; a scalar code names no type even with one attached.
   const FlatArgumentRecord& raw = get.arguments[1];
-  EXPECT_EQ(raw.typeCode, kBindingString);
+  EXPECT_EQ(+raw.typeCode, kBindingString);
   EXPECT_STREQ(raw.typeName, "");
-  EXPECT_EQ(raw.optional, 0);
+  EXPECT_EQ(+raw.optional, 0);
 
   const FlatFunctionRecord& put = *functions.at("PutMessage");
-  EXPECT_EQ(put.returnTypeCode, kBindingObject);
+  EXPECT_EQ(+put.returnTypeCode, kBindingObject);
   EXPECT_STREQ(put.returnTypeName, "");
   EXPECT_STREQ(put.async, "");
-  EXPECT_EQ(put.threadSafe, 0);
-  EXPECT_EQ(put.arguments, nullptr);
-  EXPECT_EQ(put.tags, nullptr);
-  EXPECT_EQ(put.tagCount, 0u);
+  EXPECT_EQ(+put.threadSafe, 0);
+  EXPECT_EQ(+put.arguments, nullptr);
+  EXPECT_EQ(+put.tags, nullptr);
+  EXPECT_EQ(+put.tagCount, 0u);
 }
 
 TEST_F(FlatApiDescriptionTest, TypeRecordsCarryFieldsOrEnumerators) {
@@ -160,10 +162,10 @@ TEST_F(FlatApiDescriptionTest, TypeRecordsCarryFieldsOrEnumerators) {
 
   const FlatTypeRecord& structure = *types.at("Message");
   EXPECT_STREQ(structure.nameSpace, "Demo");
-  EXPECT_EQ(structure.size, sizeof(Demo::Message));
-  ASSERT_EQ(structure.tagCount, 2u);
+  EXPECT_EQ(+structure.size, sizeof(Demo::Message));
+  ASSERT_EQ(+structure.tagCount, 2u);
   EXPECT_STREQ(structure.tags[1], "two");
-  ASSERT_EQ(structure.count, 3u);
+  ASSERT_EQ(+structure.count, 3u);
   struct Row {
     const char* name;
     const char* description;
@@ -183,20 +185,20 @@ TEST_F(FlatApiDescriptionTest, TypeRecordsCarryFieldsOrEnumerators) {
     const FlatFieldRecord& field = structure.fields[i];
     EXPECT_STREQ(field.name, rows[i].name);
     EXPECT_STREQ(field.description, rows[i].description);
-    EXPECT_EQ(field.offset, rows[i].offset);
-    EXPECT_EQ(field.typeCode, rows[i].typeCode) << rows[i].name;
-    EXPECT_EQ(field.elementCode, rows[i].elementCode) << rows[i].name;
+    EXPECT_EQ(+field.offset, rows[i].offset);
+    EXPECT_EQ(+field.typeCode, rows[i].typeCode) << rows[i].name;
+    EXPECT_EQ(+field.elementCode, rows[i].elementCode) << rows[i].name;
     EXPECT_STREQ(field.typeName, rows[i].typeName);
-    EXPECT_EQ(field.optional, rows[i].optional);
+    EXPECT_EQ(+field.optional, rows[i].optional);
   }
 
   const FlatTypeRecord& enumeration = *types.at("Color");
-  EXPECT_EQ(enumeration.fields, nullptr);
+  EXPECT_EQ(+enumeration.fields, nullptr);
   EXPECT_STREQ(enumeration.description, "A color.");
-  ASSERT_EQ(enumeration.count, 2u);
+  ASSERT_EQ(+enumeration.count, 2u);
   // Name order.
   EXPECT_STREQ(enumeration.enumerators[0].name, "Blue");
-  EXPECT_EQ(enumeration.enumerators[0].value, 2);
+  EXPECT_EQ(+enumeration.enumerators[0].value, 2);
   EXPECT_STREQ(enumeration.enumerators[0].description, "");
   EXPECT_STREQ(enumeration.enumerators[1].name, "Red");
   EXPECT_STREQ(enumeration.enumerators[1].description, "warm");
@@ -207,7 +209,7 @@ TEST_F(FlatApiDescriptionTest, EventRecordsNameTheirPayload) {
   auto events = ByName(storage->Description()->events);
   EXPECT_STREQ(events.at("OnMessage")->payloadTypeName, "Message");
   EXPECT_STREQ(events.at("OnMessage")->description, "Fired.");
-  ASSERT_EQ(events.at("OnMessage")->tagCount, 1u);
+  ASSERT_EQ(+events.at("OnMessage")->tagCount, 1u);
   EXPECT_STREQ(events.at("OnMessage")->tags[0], "$builtin");
   EXPECT_STREQ(events.at("OnNothing")->payloadTypeName, "");
   EXPECT_STREQ(events.at("OnNothing")->nameSpace, "");
@@ -225,10 +227,10 @@ TEST(FlatApiDescription, EmptyRegistryGivesEmptyLists) {
   BindingRegistry registry;
   std::unique_ptr<FlatApiStorage> storage = FlatApiStorage::Build(registry);
   const FlatApiDescription& api = *storage->Description();
-  EXPECT_EQ(api.functions, nullptr);
-  EXPECT_EQ(api.functionCount, 0u);
-  EXPECT_EQ(api.types, nullptr);
-  EXPECT_EQ(api.events, nullptr);
+  EXPECT_EQ(+api.functions, nullptr);
+  EXPECT_EQ(+api.functionCount, 0u);
+  EXPECT_EQ(+api.types, nullptr);
+  EXPECT_EQ(+api.events, nullptr);
 }
 
 }  // namespace
