@@ -1,0 +1,111 @@
+// JsonValueWriter: visitor operations mapped onto RapidJSON's writers.
+#include "sdk/api/json_value_writer.h"
+
+#include <cmath>
+
+#include "sdk/binding/enum_name_resolver.h"
+
+namespace Vela::Sdk {
+
+namespace {
+
+constexpr int kMaxDecimalPlaces = 324;
+constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+void AppendBase64(const uint8_t* bytes, std::size_t size, std::string& out) {
+  std::size_t start = out.size();
+  out.resize(start + (size + 2) / 3 * 4);
+  char* cursor = out.data() + start;
+  std::size_t i = 0;
+  for (; i + 3 <= size; i += 3) {
+    uint32_t group = (uint32_t{bytes[i]} << 16) | (uint32_t{bytes[i + 1]} << 8) | bytes[i + 2];
+    *cursor++ = kBase64Alphabet[(group >> 18) & 0x3F];
+    *cursor++ = kBase64Alphabet[(group >> 12) & 0x3F];
+    *cursor++ = kBase64Alphabet[(group >> 6) & 0x3F];
+    *cursor++ = kBase64Alphabet[group & 0x3F];
+  }
+  if (i < size) {
+    bool two = i + 1 < size;
+    uint32_t group = (uint32_t{bytes[i]} << 16) | (two ? uint32_t{bytes[i + 1]} << 8 : 0);
+    *cursor++ = kBase64Alphabet[(group >> 18) & 0x3F];
+    *cursor++ = kBase64Alphabet[(group >> 12) & 0x3F];
+    *cursor++ = two ? kBase64Alphabet[(group >> 6) & 0x3F] : '=';
+    *cursor++ = '=';
+  }
+}
+
+}  // namespace
+
+JsonValueWriter::JsonValueWriter(const EnumNameResolver* enumResolver, bool indented)
+    : compact_(buffer_), pretty_(buffer_), enumResolver_(enumResolver), indented_(indented) {
+  compact_.SetMaxDecimalPlaces(kMaxDecimalPlaces);
+  pretty_.SetMaxDecimalPlaces(kMaxDecimalPlaces);
+  pretty_.SetIndent(' ', 4);
+}
+
+JsonValueWriter::~JsonValueWriter() = default;
+
+void JsonValueWriter::Null() {
+  Write([](auto& writer) { writer.Null(); });
+}
+
+void JsonValueWriter::Bool(bool value) {
+  Write([value](auto& writer) { writer.Bool(value); });
+}
+
+void JsonValueWriter::Signed(int64_t value) {
+  Write([value](auto& writer) { writer.Int64(value); });
+}
+
+void JsonValueWriter::Unsigned(uint64_t value) {
+  Write([value](auto& writer) { writer.Uint64(value); });
+}
+
+void JsonValueWriter::Float(double value) {
+  if (!std::isfinite(value)) {
+    Null();
+    return;
+  }
+  Write([value](auto& writer) { writer.Double(value); });
+}
+
+void JsonValueWriter::String(std::string_view text) {
+  Write([text](auto& writer) { writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size())); });
+}
+
+void JsonValueWriter::Blob(const uint8_t* bytes, std::size_t size) {
+  scratch_.clear();
+  AppendBase64(bytes, size, scratch_);
+  String(scratch_);
+}
+
+void JsonValueWriter::Enum(int32_t value, uint32_t enumType) {
+  const char* name = enumResolver_ != nullptr ? enumResolver_->EnumeratorName(enumType, value) : nullptr;
+  if (name != nullptr) {
+    String(name);
+  } else {
+    Write([value](auto& writer) { writer.Int(value); });
+  }
+}
+
+void JsonValueWriter::BeginCollection(std::size_t) {
+  Write([](auto& writer) { writer.StartArray(); });
+}
+
+void JsonValueWriter::EndCollection() {
+  Write([](auto& writer) { writer.EndArray(); });
+}
+
+void JsonValueWriter::BeginStructure(std::size_t) {
+  Write([](auto& writer) { writer.StartObject(); });
+}
+
+void JsonValueWriter::BeginMember(std::string_view name) {
+  Write([name](auto& writer) { writer.Key(name.data(), static_cast<rapidjson::SizeType>(name.size())); });
+}
+
+void JsonValueWriter::EndStructure() {
+  Write([](auto& writer) { writer.EndObject(); });
+}
+
+}  // namespace Vela::Sdk
