@@ -1,0 +1,562 @@
+// How libyaml's events build a BindingValue: a stack of open nodes with the path that leads to
+// each, the pending mapping key, anchors and their alias copies, and the typing of scalars.
+#include "sdk/api/yaml_reader.h"
+
+#include <yaml.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "sdk/binding/fnv1a.h"
+#include "sdk/diag/format.h"
+
+namespace Vela::Sdk {
+namespace {
+
+constexpr const char* kMultiDocument = "Multi-document YAML is not supported.";
+constexpr const char* kInvalidKey = "Invalid mapping key. Only string scalar keys are allowed. At line: %1 col: %2";
+constexpr const char* kDuplicateAnchor = "Duplicate occurrence of anchor \"%1\". At line: %2 col: %3";
+constexpr const char* kUnexpectedSequence = "Unexpected start of sequence. At line: %1 col: %2";
+constexpr const char* kUnexpectedMapping = "Unexpected start of mapping. At line: %1 col: %2";
+constexpr const char* kCyclicAlias = "Cannot deserialize cyclic aliases. Alias \"%1\". At line: %2 col: %3";
+constexpr const char* kUndefinedAlias = "Undefined alias encountered: \"%1\". At line: %2 col: %3";
+constexpr const char* kParserError = "YAML parser error: %1. At line: %2 col: %3";
+constexpr const char* kUnsupportedTag = "Unsupported YAML tag '%1'.";
+constexpr const char* kTooDeep = "YAML nesting is too deep. At line: %1 col: %2";
+constexpr const char* kTooManyAliasNodes = "YAML aliases expand to too many nodes. At line: %1 col: %2";
+constexpr const char* kTooLarge = "YAML document is too large.";
+// libyaml reports running out of memory without a problem text of its own.
+constexpr const char* kOutOfMemoryProblem = "out of memory";
+
+constexpr std::string_view kTagString = "tag:yaml.org,2002:str";
+constexpr std::string_view kTagInteger = "tag:yaml.org,2002:int";
+constexpr std::string_view kTagFloat = "tag:yaml.org,2002:float";
+constexpr std::string_view kTagBool = "tag:yaml.org,2002:bool";
+
+// ---- Text to number for the !!int and !!float tags ----
+// The C library's rules and the refusal texts of value conversion, with "yaml" as the target.
+// Kept here until the shared number-text helpers of the binding layer take their place.
+
+constexpr const char* kNumberTarget = "yaml";
+constexpr const char* kNumberFormat = "Value %1 for '%2' of type %3 is in an incorrect format";
+constexpr const char* kNumberRange = "Value %1 for '%2' of type %3 is out of range";
+constexpr const char* kSignedTypeName = "int64_t";
+constexpr const char* kUnsignedTypeName = "uint64_t";
+constexpr const char* kDoubleTypeName = "double";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+// The C library reads up to a zero byte; a copy gives it one, and a zero byte inside the text is
+// then a leftover character like any other. `read` is strtoll, strtoull or strtod.
+template <class Number, class Read>
+bool NumberFromYamlText(std::string& error, std::string_view text, const char* typeName, Read read, Number& out) {
+  if (text.empty()) {
+    out = 0;
+    return true;
+  }
+  std::string copy(text);
+  char* end = nullptr;
+  errno = 0;
+  Number value = static_cast<Number>(read(copy.c_str(), &end));
+  if (end != copy.data() + copy.size()) {
+    error = Format(kNumberFormat, text, kNumberTarget, typeName);
+    return false;
+  }
+  // Overflow (and for doubles underflow, and "inf" read as such); NaN passes every bound.
+  if (errno == ERANGE || std::fabs(static_cast<double>(value)) > std::numeric_limits<double>::max()) {
+    error = Format(kNumberRange, text, kNumberTarget, typeName);
+    return false;
+  }
+  out = value;
+  return true;
+}
+
+bool SignedFromYamlText(std::string& error, std::string_view text, int64_t& out) {
+  auto read = [](const char* begin, char** end) { return std::strtoll(begin, end, 0); };
+  return NumberFromYamlText(error, text, kSignedTypeName, read, out);
+}
+
+bool UnsignedFromYamlText(std::string& error, std::string_view text, uint64_t& out) {
+  std::size_t first = 0;
+  while (first < text.size() && IsBlank(text[first])) ++first;
+  // strtoull would wrap "-1" around to the largest value.
+  if (first < text.size() && text[first] == '-') {
+    error = Format(kNumberRange, text, kNumberTarget, kUnsignedTypeName);
+    return false;
+  }
+  auto read = [](const char* begin, char** end) { return std::strtoull(begin, end, 0); };
+  return NumberFromYamlText(error, text, kUnsignedTypeName, read, out);
+}
+
+bool DoubleFromYamlText(std::string& error, std::string_view text, double& out) {
+  auto read = [](const char* begin, char** end) { return std::strtod(begin, end); };
+  return NumberFromYamlText(error, text, kDoubleTypeName, read, out);
+}
+
+// ---- Plain scalars ----
+
+bool IsNullWord(std::string_view word) {
+  return word.empty() || word == "~" || word == "null" || word == "Null" || word == "NULL";
+}
+
+// 1 for a word of the true table, 0 for the false table, -1 for anything else.
+int BoolWord(std::string_view word) {
+  if (word.size() > 5) return -1;
+  static constexpr std::string_view kTrue[] = {"true", "True", "TRUE", "y", "Y", "yes", "Yes", "YES", "on", "On", "ON"};
+  static constexpr std::string_view kFalse[] = {"false", "False", "FALSE", "n",   "N",  "no",
+                                                "No",    "NO",    "off",   "Off", "OFF"};
+  for (std::string_view candidate : kTrue) {
+    if (word == candidate) return 1;
+  }
+  for (std::string_view candidate : kFalse) {
+    if (word == candidate) return 0;
+  }
+  return -1;
+}
+
+unsigned DigitValue(char c) {
+  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
+  if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
+  return 99;
+}
+
+enum class IntegerText : uint8_t { kNotInteger, kInRange, kTooLarge };
+
+// Decimal and "0x" hexadecimal integer texts, read exactly: going through a double would corrupt
+// every identifier above 2^53.
+IntegerText ReadIntegerText(std::string_view text, bool& negative, uint64_t& magnitude) {
+  std::size_t i = 0;
+  negative = false;
+  if (text[0] == '+' || text[0] == '-') {
+    negative = text[0] == '-';
+    i = 1;
+  }
+  if (i == text.size()) return IntegerText::kNotInteger;
+  unsigned base = 10;
+  if (text.size() - i > 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  uint64_t value = 0;
+  bool tooLarge = false;
+  for (; i < text.size(); ++i) {
+    unsigned digit = DigitValue(text[i]);
+    if (digit >= base) return IntegerText::kNotInteger;
+    if (value > (std::numeric_limits<uint64_t>::max() - digit) / base) {
+      tooLarge = true;
+    } else {
+      value = value * base + digit;
+    }
+  }
+  magnitude = value;
+  return tooLarge ? IntegerText::kTooLarge : IntegerText::kInRange;
+}
+
+// Whole numbers become integers by their sign; the rest, and whole numbers that no 64-bit integer
+// holds (-inf among them), stay doubles.
+void SetFromDouble(BindingValue& target, double value) {
+  constexpr double kTwoTo64 = 18446744073709551616.0;
+  constexpr double kMinusTwoTo63 = -9223372036854775808.0;
+  if (std::isfinite(value) && std::trunc(value) == value) {
+    if (value >= 0.0 && value < kTwoTo64) {
+      target.SetUnsigned(static_cast<uint64_t>(value));
+      return;
+    }
+    if (value < 0.0 && value >= kMinusTwoTo63) {
+      target.SetSigned(static_cast<int64_t>(value));
+      return;
+    }
+  }
+  target.SetFloat(value);
+}
+
+// True when strtod reads the whole text to something other than +infinity; the target is then
+// set. libyaml ends every scalar with a zero byte, which strtod needs.
+bool SetPlainNumber(BindingValue& target, const char* text, std::size_t length) {
+  char first = text[0];
+  bool couldBeNumber = (first >= '0' && first <= '9') || first == '+' || first == '-' || first == '.' ||
+                       first == 'i' || first == 'I' || first == 'n' || first == 'N';
+  if (!couldBeNumber) return false;
+  bool negative = false;
+  uint64_t magnitude = 0;
+  if (ReadIntegerText(std::string_view(text, length), negative, magnitude) == IntegerText::kInRange) {
+    constexpr uint64_t kMostNegativeMagnitude = uint64_t{1} << 63;
+    if (!negative || magnitude == 0) {
+      target.SetUnsigned(magnitude);
+      return true;
+    }
+    if (magnitude <= kMostNegativeMagnitude) {
+      target.SetSigned(static_cast<int64_t>(uint64_t{0} - magnitude));
+      return true;
+    }
+  }
+  char* end = nullptr;
+  double value = std::strtod(text, &end);
+  if (end != text + length || value == HUGE_VAL) return false;
+  SetFromDouble(target, value);
+  return true;
+}
+
+void SetPlainScalar(BindingValue& target, const char* text, std::size_t length) {
+  std::string_view word(text, length);
+  if (IsNullWord(word)) {
+    target.Clear();
+    return;
+  }
+  if (SetPlainNumber(target, text, length)) return;
+  int boolWord = BoolWord(word);
+  if (boolWord >= 0) {
+    target.SetBool(boolWord == 1);
+    return;
+  }
+  target.SetString(word);
+}
+
+// ---- The event reader ----
+
+struct PathStep {
+  std::string name;
+  std::size_t index = 0;
+  bool isIndex = false;
+};
+
+// What an anchor names: a node, by its path from the root, or a mapping key, by its text.
+struct Anchor {
+  std::vector<PathStep> path;
+  std::string keyText;
+  bool isKey = false;
+};
+
+struct OpenNode {
+  BindingValue* value;
+  bool anchored;  // its anchor name is on openAnchors_
+};
+
+std::string_view TextOf(const yaml_char_t* text) {
+  return text == nullptr ? std::string_view() : std::string_view(reinterpret_cast<const char*>(text));
+}
+
+class YamlEventReader {
+ public:
+  explicit YamlEventReader(BindingValue& root) : root_(root) { nodes_.push_back({&root_, false}); }
+
+  // Returns false once the reading failed; Error() then holds the message.
+  bool Handle(const yaml_event_t& event);
+  const std::string& Error() const { return error_; }
+
+ private:
+  bool Fail(std::string message) {
+    error_ = std::move(message);
+    return false;
+  }
+  bool FailAt(const char* format, const yaml_event_t& event) {
+    return Fail(Format(format, event.start_mark.line + 1, event.start_mark.column + 1));
+  }
+  bool FailAt(const char* format, std::string_view name, const yaml_event_t& event) {
+    return Fail(Format(format, name, event.start_mark.line + 1, event.start_mark.column + 1));
+  }
+
+  void Push(BindingValue& value, PathStep step) {
+    nodes_.push_back({&value, false});
+    path_.push_back(std::move(step));
+  }
+  void Pop() {
+    if (nodes_.back().anchored) openAnchors_.pop_back();
+    nodes_.pop_back();
+    // Only the root has no step, and it is the last node to leave.
+    if (!path_.empty()) path_.pop_back();
+  }
+  // Level of the node on top: 0 for the root.
+  std::size_t Level() const { return path_.size(); }
+
+  bool RecordAnchor(const yaml_char_t* name, Anchor anchor, const yaml_event_t& event) {
+    auto [position, inserted] = anchors_.try_emplace(std::string(TextOf(name)), std::move(anchor));
+    if (!inserted) return FailAt(kDuplicateAnchor, position->first, event);
+    return true;
+  }
+  bool RecordNodeAnchor(const yaml_char_t* name, const yaml_event_t& event) {
+    if (name == nullptr) return true;
+    return RecordAnchor(name, Anchor{path_, {}, false}, event);
+  }
+
+  bool Scalar(const yaml_event_t& event, BindingValue& target, bool isKey);
+  bool StartCollection(const yaml_event_t& event, BindingValue& target, const yaml_char_t* anchor, bool sequence);
+  bool Alias(const yaml_event_t& event, BindingValue& target, bool isKey);
+  const BindingValue* Follow(const std::vector<PathStep>& path) const;
+  bool Measure(const BindingValue& value, std::size_t level, std::size_t& nodes, std::size_t& height) const;
+
+  BindingValue& root_;
+  std::vector<OpenNode> nodes_;
+  std::vector<PathStep> path_;
+  std::string pendingKey_;
+  // A flag beside the text, so that the empty text is a key like any other.
+  bool hasPendingKey_ = false;
+  std::unordered_map<std::string, Anchor, Fnv1aTextHasher, std::equal_to<>> anchors_;
+  std::vector<std::string_view> openAnchors_;
+  std::size_t aliasNodes_ = 0;
+  std::string error_;
+};
+
+bool YamlEventReader::Handle(const yaml_event_t& event) {
+  switch (event.type) {
+    case YAML_NO_EVENT:
+    case YAML_STREAM_START_EVENT:
+    case YAML_STREAM_END_EVENT:
+    case YAML_DOCUMENT_END_EVENT:
+      return true;
+    case YAML_DOCUMENT_START_EVENT:
+      if (!root_.IsEmpty()) return Fail(kMultiDocument);
+      // An earlier document that held only a null scalar has closed the root already.
+      nodes_.assign(1, {&root_, false});
+      path_.clear();
+      openAnchors_.clear();
+      anchors_.clear();
+      hasPendingKey_ = false;
+      return true;
+    default:
+      break;
+  }
+
+  if (nodes_.empty()) nodes_.push_back({&root_, false});
+  BindingValue& top = *nodes_.back().value;
+  BindingValue* target = &top;
+  bool pushed = false;
+  if (top.Kind() == ValueKind::Collection && event.type != YAML_SEQUENCE_END_EVENT) {
+    std::size_t index = top.Size();
+    target = &top.Append();
+    Push(*target, PathStep{{}, index, true});
+    pushed = true;
+  } else if (top.Kind() == ValueKind::Structure && hasPendingKey_) {
+    target = &top.MemberForWriting(pendingKey_);
+    hasPendingKey_ = false;
+    Push(*target, PathStep{std::move(pendingKey_), 0, false});
+    pushed = true;
+  }
+  // A structure that is not a freshly entered member is waiting for its next key.
+  bool atKey = !pushed && target->Kind() == ValueKind::Structure;
+
+  switch (event.type) {
+    case YAML_SCALAR_EVENT:
+      return Scalar(event, *target, atKey);
+    case YAML_SEQUENCE_START_EVENT:
+      return StartCollection(event, *target, event.data.sequence_start.anchor, true);
+    case YAML_MAPPING_START_EVENT:
+      return StartCollection(event, *target, event.data.mapping_start.anchor, false);
+    case YAML_SEQUENCE_END_EVENT:
+    case YAML_MAPPING_END_EVENT:
+      Pop();
+      return true;
+    case YAML_ALIAS_EVENT:
+      return Alias(event, *target, atKey);
+    default:
+      return true;
+  }
+}
+
+bool YamlEventReader::Scalar(const yaml_event_t& event, BindingValue& target, bool isKey) {
+  const auto& scalar = event.data.scalar;
+  const char* text = reinterpret_cast<const char*>(scalar.value);
+  std::string_view tag = TextOf(scalar.tag);
+  if (isKey) {
+    if (scalar.tag != nullptr && tag != kTagString) return FailAt(kInvalidKey, event);
+    pendingKey_.assign(text, scalar.length);
+    hasPendingKey_ = true;
+    if (scalar.anchor == nullptr) return true;
+    return RecordAnchor(scalar.anchor, Anchor{{}, pendingKey_, true}, event);
+  }
+
+  if (scalar.tag != nullptr) {
+    std::string_view value(text, scalar.length);
+    if (tag == kTagString) {
+      target.SetString(value);
+    } else if (tag == kTagInteger) {
+      if (!value.empty() && value[0] == '-') {
+        int64_t number = 0;
+        if (!SignedFromYamlText(error_, value, number)) return false;
+        target.SetSigned(number);
+      } else {
+        uint64_t number = 0;
+        if (!UnsignedFromYamlText(error_, value, number)) return false;
+        target.SetUnsigned(number);
+      }
+    } else if (tag == kTagFloat) {
+      double number = 0.0;
+      if (!DoubleFromYamlText(error_, value, number)) return false;
+      target.SetFloat(number);
+    } else if (tag == kTagBool) {
+      int boolWord = BoolWord(value);
+      if (boolWord >= 0) target.SetBool(boolWord == 1);
+    } else {
+      return Fail(Format(kUnsupportedTag, tag));
+    }
+  } else if (scalar.style == YAML_PLAIN_SCALAR_STYLE) {
+    SetPlainScalar(target, text, scalar.length);
+  } else {
+    target.SetString(std::string_view(text, scalar.length));
+  }
+  if (!RecordNodeAnchor(scalar.anchor, event)) return false;
+  Pop();
+  return true;
+}
+
+bool YamlEventReader::StartCollection(const yaml_event_t& event, BindingValue& target, const yaml_char_t* anchor,
+                                      bool sequence) {
+  if (target.Kind() == ValueKind::Structure) {
+    return FailAt(sequence ? kUnexpectedSequence : kUnexpectedMapping, event);
+  }
+  // The new container is on top (the root, or the element or member just entered).
+  if (Level() >= kMaxYamlDepth) return FailAt(kTooDeep, event);
+  if (sequence) {
+    target.MakeCollection();
+  } else {
+    target.MakeStructure();
+  }
+  if (anchor == nullptr) return true;
+  if (!RecordNodeAnchor(anchor, event)) return false;
+  nodes_.back().anchored = true;
+  openAnchors_.push_back(anchors_.find(TextOf(anchor))->first);
+  return true;
+}
+
+const BindingValue* YamlEventReader::Follow(const std::vector<PathStep>& path) const {
+  const BindingValue* node = &root_;
+  for (const PathStep& step : path) {
+    if (step.isIndex) {
+      if (node->Kind() != ValueKind::Collection || step.index >= node->Size()) return nullptr;
+      node = &node->Elements()[step.index];
+    } else {
+      node = node->FindMember(step.name);
+      if (node == nullptr) return nullptr;
+    }
+  }
+  return node;
+}
+
+// Counts the nodes of a tree and its container height; false as soon as the count passes what the
+// alias budget has left, so that measuring costs no more than the copy would be allowed to.
+bool YamlEventReader::Measure(const BindingValue& value, std::size_t level, std::size_t& nodes,
+                              std::size_t& height) const {
+  if (++nodes > kMaxYamlAliasNodes - aliasNodes_) return false;
+  if (value.Kind() == ValueKind::Collection) {
+    if (level + 1 > height) height = level + 1;
+    for (const BindingValue& element : value.Elements()) {
+      if (!Measure(element, level + 1, nodes, height)) return false;
+    }
+  } else if (value.Kind() == ValueKind::Structure) {
+    if (level + 1 > height) height = level + 1;
+    for (BindingValue::MemberEntry member : value.Members()) {
+      if (!Measure(member.value, level + 1, nodes, height)) return false;
+    }
+  }
+  return true;
+}
+
+bool YamlEventReader::Alias(const yaml_event_t& event, BindingValue& target, bool isKey) {
+  std::string_view name = TextOf(event.data.alias.anchor);
+  for (std::string_view open : openAnchors_) {
+    if (open == name) return FailAt(kCyclicAlias, name, event);
+  }
+  auto found = anchors_.find(name);
+  if (found == anchors_.end()) return FailAt(kUndefinedAlias, name, event);
+  const Anchor& anchor = found->second;
+
+  if (anchor.isKey) {
+    if (isKey) {
+      pendingKey_ = anchor.keyText;
+      hasPendingKey_ = true;
+      return true;
+    }
+    target.SetString(anchor.keyText);
+    Pop();
+    return true;
+  }
+
+  // The path may lead nowhere now: a later value for a repeated key can have replaced the node.
+  const BindingValue* source = Follow(anchor.path);
+  if (source == nullptr) return FailAt(kUndefinedAlias, name, event);
+  if (isKey) {
+    // An alias of a string scalar is a key like the scalar itself; anything else is not.
+    if (source->Kind() != ValueKind::String) return FailAt(kInvalidKey, event);
+    pendingKey_ = std::string(source->GetString());
+    hasPendingKey_ = true;
+    return true;
+  }
+
+  aliasNodes_ += std::min(anchor.path.size(), kMaxYamlAliasNodes - aliasNodes_);
+  std::size_t nodes = 0;
+  std::size_t height = 0;
+  if (!Measure(*source, 0, nodes, height)) return FailAt(kTooManyAliasNodes, event);
+  aliasNodes_ += nodes;
+  if (Level() + height > kMaxYamlDepth) return FailAt(kTooDeep, event);
+  target = *source;
+  Pop();
+  return true;
+}
+
+}  // namespace
+
+BindingResult YamlToValue(const char* text, std::size_t length) {
+  BindingResult result;
+  yaml_parser_t parser;
+  if (yaml_parser_initialize(&parser) == 0) {
+    result.Fail(Format(kParserError, kOutOfMemoryProblem, 0, 0));
+    return result;
+  }
+  // The parser and the event are released however the reading ends, an exception included.
+  struct Resources {
+    yaml_parser_t& parser;
+    yaml_event_t event{};
+    ~Resources() {
+      yaml_event_delete(&event);
+      yaml_parser_delete(&parser);
+    }
+  } resources{parser};
+  yaml_event_t& event = resources.event;
+
+  yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
+  static const unsigned char kNoText[] = "";
+  yaml_parser_set_input_string(
+      &parser, text == nullptr ? kNoText : reinterpret_cast<const unsigned char*>(text), text == nullptr ? 0 : length);
+
+  std::string error;
+  try {
+    YamlEventReader reader(result.Value());
+    bool parsed = yaml_parser_parse(&parser, &event) != 0;
+    bool ok = true;
+    while (parsed && event.type != YAML_STREAM_END_EVENT) {
+      ok = reader.Handle(event);
+      if (!ok) break;
+      yaml_event_delete(&event);
+      parsed = yaml_parser_parse(&parser, &event) != 0;
+    }
+    if (!ok) {
+      error = reader.Error();
+    } else if (!parsed) {
+      const char* problem = parser.problem != nullptr ? parser.problem : kOutOfMemoryProblem;
+      error = Format(kParserError, problem, parser.problem_mark.line, parser.problem_mark.column);
+    }
+  } catch (const std::bad_alloc&) {
+    error = kTooLarge;
+  } catch (const std::length_error&) {
+    error = kTooLarge;
+  }
+  if (!error.empty()) result.Fail(error);
+  return result;
+}
+
+BindingResult YamlToValue(std::string_view text) { return YamlToValue(text.data(), text.size()); }
+
+}  // namespace Vela::Sdk
