@@ -1,0 +1,296 @@
+// Tests of the message formatter and the named-placeholder layer.
+#include "sdk/diag/format.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Vela::Sdk {
+namespace {
+
+struct Row {
+  const char* what;
+  std::string actual;
+  std::string expected;
+};
+
+void ExpectRows(const std::vector<Row>& rows) {
+  for (const Row& row : rows) EXPECT_EQ(row.actual, row.expected) << row.what;
+}
+
+struct Named {
+  std::string ToString() const { return "named"; }
+};
+struct Streamed {};
+std::ostream& operator<<(std::ostream& stream, const Streamed&) { return stream << "streamed"; }
+enum class Colour : uint8_t { kRed = 3 };
+
+TEST(Format, PositionalArgumentsUseTheirTypesDefault) {
+  const char text[] = "abcdef";
+  ExpectRows({
+      {"repeat", Format("%1 and %1", "x"), "x and x"},
+      {"reverse", Format("%2 %1", "a", "b"), "b a"},
+      {"int64 as %lld", Format("%1", int64_t{-5000000000}), "-5000000000"},
+      {"uint64 as %llu", Format("%1", std::numeric_limits<uint64_t>::max()), "18446744073709551615"},
+      {"uint32", Format("%1", uint32_t{4000000000u}), "4000000000"},
+      {"double as %g", Format("%1 %2", 0.1, 2.5f), "0.1 2.5"},
+      {"char", Format("%1", 'x'), "x"},
+      {"bool as int32", Format("%1 %2", true, false), "1 0"},
+      {"enumeration as its number", Format("%1", Colour::kRed), "3"},
+      {"short and unsigned char", Format("%1 %2", short{-3}, static_cast<unsigned char>(200)), "-3 200"},
+      {"string", Format("%1", std::string("str")), "str"},
+      {"string view is not read past its end", Format("%1", std::string_view(text, 3)), "abc"},
+      {"null text", Format("%1", static_cast<const char*>(nullptr)), "(null)"},
+      {"ToString", Format("%1", Named{}), "named"},
+      {"operator<<", Format("%1", Streamed{}), "streamed"},
+      {"no arguments", Format("plain"), "plain"},
+  });
+}
+
+TEST(Format, ExplicitConversionsAreKeptOrReplacedByTheDefault) {
+  ExpectRows({
+      {"padded", Format("%1$5d", 42), "   42"},
+      {"%s for an integer prints %d", Format("%1$s", 42), "42"},
+      {"%d for a text prints %s", Format("%d", "txt"), "txt"},
+      {"%x for a double prints %g", Format("%x", 1.5), "1.5"},
+      {"%c for an integer", Format("%c", 65), "A"},
+      {"hexadecimal", Format("%x %X", 255, uint64_t{0xABCDEF012345}), "ff ABCDEF012345"},
+      {"negative int32 as %u", Format("%u", -1), "4294967295"},
+      {"%s for uint64 keeps its width", Format("%s", uint64_t{1} << 40), "1099511627776"},
+      {"%d for int64 keeps its width", Format("%hd", int64_t{1} << 40), "1099511627776"},
+      {"%lld for int32 needs no long", Format("%lld", 7), "7"},
+      {"%ls for a text is a plain text", Format("%ls", "x"), "x"},
+      {"%Lf for a double", Format("%Lf", 1.5), "1.500000"},
+      {"%lc for int64", Format("%lc", int64_t{66}), "B"},
+      {"%hhx narrows an int", Format("%hhx", -1), "ff"},
+      {"precision", Format("%5.1f|%-4d|%05u", 3.14159, 7, 42u), "  3.1|7   |00042"},
+      {"text precision", Format("%.2s|%-3s|", "abcdef", "a"), "ab|a  |"},
+      {"char as number", Format("%d", 'A'), "65"},
+  });
+}
+
+TEST(Format, IndexesWidthsAndStars) {
+  ExpectRows({
+      {"%5d with one argument is a width", Format("%5d", 1), "    1"},
+      {"%5d with five arguments is argument 5", Format("%5d", 1, 2, 3, 4, 50), "50d"},
+      {"sequential", Format("%s at offset %u", "x", 12u), "x at offset 12"},
+      {"sequential star width", Format("[%*d]", 4, 7), "[   7]"},
+      {"sequential star precision", Format("[%.*f]", 2, 3.14159), "[3.14]"},
+      {"star and value both advance", Format("%*d|%d", 3, 1, 2), "  1|2"},
+      {"positional star", Format("[%2$*1$d]", 5, 9), "[    9]"},
+      {"positional star precision", Format("[%1$.*2$s]", "abcdef", 3), "[abc]"},
+      {"negative star width left-aligns", Format("[%*d]", -3, 1), "[1  ]"},
+      {"char supplies a star", Format("[%*d]", '\x03', 1), "[  1]"},
+      {"int64 star is clamped", Format("[%.*s]", int64_t{1} << 40, "ab"), "[ab]"},
+      {"positional does not move the sequence", Format("%2 %s %s", "a", "b"), "b a b"},
+      {"index past the count reads as a width", Format("a%3$d", 1, 2), "a  1d"},
+  });
+}
+
+// To stop means the text produced so far is the result.
+TEST(Format, StopsAtWhatItCannotRender) {
+  std::string spec59 = "%" + std::string(57, '0') + "d";
+  std::string spec60 = "%" + std::string(58, '0') + "d";
+  ExpectRows({
+      {"lone % at the end", Format("a%", 1), "a"},
+      {"index past the count at the end", Format("a%3", 1, 2), "a"},
+      {"no argument left", Format("%d %d %d", 1, 2), "1 2 "},
+      {"no arguments at all", Format("a%sb"), "a"},
+      {"star from a text", Format("a%*d", "x", 5), "a"},
+      {"star precision from a double", Format("a%.*f", 1.5, 2.0), "a"},
+      {"star naming a missing argument", Format("a%1$*3$d", 1, 2), "a"},
+      {"star naming argument 0", Format("a%1$*0$d", 1), "a"},
+      {"modifier without conversion", Format("a%ll", 1), "a"},
+      {"positional $ without conversion", Format("a%1$", 1), "a"},
+      {"59-character specification", Format(spec59.c_str(), 7), "7"},
+      {"60-character specification", Format(("a" + spec60).c_str(), 7), "a"},
+      {"enormous width from digits", Format("a%99999999999999999999d", 1), "a"},
+  });
+}
+
+TEST(Format, PercentSignsAndCountConversions) {
+  int untouched = 5;
+  ExpectRows({
+      {"%%", Format("100%%"), "100%"},
+      {"%% between arguments", Format("%1%%%2", 1, 2), "1%2"},
+      {"%n writes nothing", Format("a%nb", 5), "ab"},
+      {"%hhn writes nothing", Format("a%hhnb", 5), "ab"},
+      {"positional %n writes nothing", Format("a%1$nb", "x"), "ab"},
+  });
+  Format("%n", &untouched);
+  EXPECT_EQ(untouched, 5);
+}
+
+// Formats into a 4-byte buffer and checks the length reported.
+template <class... Args>
+std::string Into4(const char* format, const Args&... args) {
+  char small[4];
+  std::size_t length = FormatInto(small, sizeof small, format, args...);
+  EXPECT_EQ(length, std::strlen(small)) << format;
+  return small;
+}
+
+TEST(Format, LongResultsAreCut) {
+  std::string long5000(5000, 'y');
+  EXPECT_EQ(Format("%1", long5000), std::string(4095, 'y'));
+  EXPECT_EQ(Format(long5000.c_str()), std::string(4095, 'y'));
+  EXPECT_EQ(Format("%1$5000d", 1), std::string(4095, ' '));
+
+  ExpectRows({
+      {"literal", Into4("abcdef"), "abc"},
+      {"text", Into4("%1", "abcdef"), "abc"},
+      {"integer", Into4("%1", 123456), "123"},
+      {"padded integer", Into4("%5d", 1), "   "},
+      {"double", Into4("%f", 1.5), "1.5"},
+      {"char after text", Into4("ab%1%2", 'c', 'd'), "abc"},
+  });
+  char small[4];
+  EXPECT_EQ(FormatInto(small, 1, "abc"), 0u);
+  EXPECT_EQ(FormatArgs(nullptr, 10, "abc", nullptr, nullptr, 0), 0u);
+  EXPECT_EQ(FormatArgs(small, sizeof small, nullptr, nullptr, nullptr, 0), 0u);
+  EXPECT_STREQ(small, "");
+}
+
+// Hostile formats against exactly sized buffers and argument tables: under AddressSanitizer any
+// read past the arguments or write past the buffer fails the run.
+TEST(Format, HostileFormatsStayInsideTheirBuffers) {
+  const char* const hostile[] = {
+      "%", "%%%", "%1$", "%1$*", "%*", "%.*", "%*2$d", "%0$d", "%*0$d", "%.-5d", "%-*d", "%#+ 0-08.3lld",
+      "%99999999999999999999999d", "%18446744073709551617$d", "%*18446744073709551617$d", "%4$*3$.*2$d",
+      "%.99999f", "%.*s", "%n%n%n", "%hhn%ln%lln%zn", "%s%s%s%s%s%s%s%s%s%s", "%1%2%3%4%5%6%7%8%9",
+      "%1$*1$s", "%2$.*1$d", "%Lf%jd%td%zd", "%lc%ls", "%*.*f", "%9$s", "%a%A%e%E%F%G", "%p%S%C%m",
+      "%-0000000000000000000000000000000000000000000000000000000000d", "%\xff", "%\x01", "%1$\xff",
+      "{{%%}}", "%1$-4095s%1$-4095s", "%.4094d%.4094d",
+  };
+  const int32_t number = -17;
+  const uint64_t big = std::numeric_limits<uint64_t>::max();
+  const double real = -1.25e300;
+  const char* const text = "text";
+  const std::string_view view("viewxyz", 4);
+  const char character = 'c';
+  const FormatRoutine* const routines[] = {&FormatRoutines::kInt32, &FormatRoutines::kText,   &FormatRoutines::kDouble,
+                                           &FormatRoutines::kUInt64, &FormatRoutines::kStringView, &FormatRoutines::kChar};
+  const void* const values[] = {&number, &text, &real, &big, &view, &character};
+
+  for (std::size_t count = 0; count <= 6; ++count) {
+    auto argumentRoutines = std::make_unique<const FormatRoutine*[]>(count + 1);
+    auto arguments = std::make_unique<const void*[]>(count + 1);
+    for (std::size_t i = 0; i < count; ++i) {
+      argumentRoutines[i] = routines[i];
+      arguments[i] = values[i];
+    }
+    for (const char* format : hostile) {
+      for (std::size_t size : {1u, 2u, 3u, 7u, 64u, 4096u}) {
+        auto buffer = std::make_unique<char[]>(size);
+        std::size_t length = FormatArgs(buffer.get(), size, format, argumentRoutines.get(), arguments.get(), count);
+        ASSERT_LT(length, size) << format;
+        ASSERT_EQ(buffer[length], '\0') << format;
+        ASSERT_EQ(std::strlen(buffer.get()), length) << format << " " << count << " " << size;
+      }
+    }
+  }
+}
+
+TEST(Format, HolesInTheArgumentTablesStop) {
+  const int32_t number = 1;
+  const FormatRoutine* const routines[] = {&FormatRoutines::kInt32, nullptr};
+  const void* const arguments[] = {&number, &number};
+  char buffer[32];
+  EXPECT_EQ(FormatArgs(buffer, sizeof buffer, "%1-%2-", routines, arguments, 2), 2u);
+  EXPECT_STREQ(buffer, "1-");
+}
+
+// ---- Named-placeholder templates ----
+
+struct Expansion {
+  const char* templateText;
+  std::vector<FieldValue> values;
+  const char* formatText;
+  std::vector<std::string> fieldNames;
+};
+
+TEST(FieldTemplate, ExpandsIntoPositionalFormatTexts) {
+  const FieldValue s = FieldValue::String("v");
+  const FieldValue one = FieldValue::Signed(1);
+  const FieldValue zero = FieldValue::Signed(0);
+  const Expansion rows[] = {
+      {"Error response for {method} {url}: {error}", {s, s, s}, "Error response for %1 %2: %3", {"method", "url", "error"}},
+      {"{count:5d} items", {one}, "%1$5d items", {"count"}},
+      {"Saved {name!} now", {s}, "Saved now", {"name"}},
+      {"Saved   \t{name!}", {s}, "Saved", {"name"}},
+      {"{#count}", {one}, "%1", {"count_int"}},
+      {"{#count}", {FieldValue::Unsigned(1)}, "%1", {"count_int"}},
+      {"{#flag}", {FieldValue::Bool(true)}, "%1", {"flag_bool"}},
+      {"{#ratio}", {FieldValue::Float(0.5)}, "%1", {"ratio_float"}},
+      {"{#who}", {s}, "%1", {"who_str"}},
+      {"{#when_time} {#peer_ip} {#total_long}", {s, s, one}, "%1 %2 %3", {"when_time", "peer_ip", "total_long"}},
+      {"{{literal}} }} }", {}, "{literal} } }", {}},
+      {"100%% {a}", {s}, "100%% %1", {"a"}},
+      {"%s and {name}", {s, s}, "%s and %2", {"name"}},
+      {"%-5d|{name}", {one, s}, "%-5d|%2", {"name"}},
+      {"{a?none} {b?none}", {zero, one}, "none %2", {"b"}},
+      {"{a?none}", {FieldValue::Bool(false)}, "none", {}},
+      {"{a?none}", {FieldValue::Float(0.0)}, "none", {}},
+      {"{a?none}", {FieldValue::String("")}, "none", {}},
+      {"{a?50%}", {zero}, "50%%", {}},
+      {"{a}{b}", {s}, "%1", {"a"}},
+      {"{}", {s}, "%1", {}},
+      {"{na\\:me}", {s}, "%1", {"na:me"}},
+      {"{a{b}", {s}, "%1", {"ab"}},
+      {"x {a", {s}, "x ", {}},
+      {"{a}5 {b}$", {s, s}, "%1$s5 %2$s$", {"a", "b"}},
+      {"{a} {b!}7", {s, s}, "%1$s7", {"a", "b"}},
+  };
+  for (const Expansion& row : rows) {
+    std::string formatText;
+    FieldList fields;
+    ExpandFieldTemplate(row.templateText, row.values.data(), row.values.size(), formatText, fields);
+    EXPECT_EQ(formatText, row.formatText) << row.templateText;
+    std::vector<std::string> names;
+    for (const auto& field : fields) names.push_back(field.first);
+    EXPECT_EQ(names, row.fieldNames) << row.templateText;
+  }
+}
+
+TEST(FieldTemplate, FormatFieldsGivesTextAndTypedFields) {
+  FormattedMessage message = FormatFields("Error response for {method} {url}: {error}", "GET", std::string("/a"), "x");
+  EXPECT_EQ(message.text, "Error response for GET /a: x");
+  FieldList expected = {{"method", FieldValue::String("GET")},
+                        {"url", FieldValue::String("/a")},
+                        {"error", FieldValue::String("x")}};
+  EXPECT_EQ(message.fields, expected);
+
+  ExpectRows({
+      {"spec", FormatFields("{count:5d} items", 3).text, "    3 items"},
+      {"hidden", FormatFields("Saved {name!} now", "n").text, "Saved now"},
+      {"alternative", FormatFields("{n?no} items", 0u).text, "no items"},
+      {"digit after a placeholder", FormatFields("{a}5", 1).text, "15"},
+      {"dollar after a placeholder", FormatFields("{a}$", 2).text, "2$"},
+      {"mixed with printf", FormatFields("%s={value}", "k", 2.5).text, "k=2.5"},
+  });
+
+  FormattedMessage typed = FormatFields("{#a} {#b} {#c} {#d}", true, int64_t{-2}, 7u, 'z');
+  FieldList expectedTyped = {{"a_bool", FieldValue::Bool(true)},
+                             {"b_int", FieldValue::Signed(-2)},
+                             {"c_int", FieldValue::Unsigned(7)},
+                             {"d_str", FieldValue::String("z")}};
+  EXPECT_EQ(typed.fields, expectedTyped);
+  EXPECT_EQ(typed.text, "1 -2 7 z");
+}
+
+TEST(FieldTemplate, ValuesAsText) {
+  ExpectRows({
+      {"bool", FieldValue::Bool(false).ToText(), "false"},
+      {"signed", FieldValue::Signed(-9).ToText(), "-9"},
+      {"unsigned", FieldValue::Unsigned(18446744073709551615u).ToText(), "18446744073709551615"},
+      {"float", FieldValue::Float(0.25).ToText(), "0.25"},
+      {"string", FieldValue::String("s").ToText(), "s"},
+  });
+}
+
+}  // namespace
+}  // namespace Vela::Sdk
