@@ -92,7 +92,8 @@ struct BindingValue::Internals {
   static void Relocate(ElementArray& array, std::size_t capacity) {
     std::size_t count = static_cast<std::size_t>(array.end - array.begin);
     if (capacity > static_cast<std::size_t>(-1) / sizeof(BindingValue)) throw std::bad_alloc();
-    void* buffer = Reallocate(array.begin, capacity * sizeof(BindingValue));
+    std::size_t bytes = capacity * sizeof(BindingValue);
+    void* buffer = array.begin == nullptr ? Allocate(bytes) : Reallocate(array.begin, bytes);
     if (buffer == nullptr) throw std::bad_alloc();
     array.begin = static_cast<BindingValue*>(buffer);
     array.end = array.begin + count;
