@@ -1,0 +1,20 @@
+// Text form and compatibility rule of the plug-in API version.
+#include "sdk/host/plugin_api_version.h"
+
+namespace Vela::Sdk {
+
+std::string PluginApiVersion::ToText() const {
+  std::string text = std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(patch);
+  if (!preRelease.empty()) text += "-" + preRelease;
+  if (!build.empty()) text += "+" + build;
+  return text;
+}
+
+PluginApiVersion PluginApiVersionOfSdk() { return PluginApiVersion{18, 0, 0, {}, {}}; }
+
+bool IsCompatibleHost(const PluginApiVersion& plugin, const PluginApiVersion& host) noexcept {
+  if (host.major != plugin.major) return false;
+  return host.minor > plugin.minor || (host.minor == plugin.minor && host.patch >= plugin.patch);
+}
+
+}  // namespace Vela::Sdk
