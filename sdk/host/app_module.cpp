@@ -1,0 +1,212 @@
+// The plug-in object: handshake, entry functions and forwarding to the host function table.
+#include "sdk/host/app_module.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "sdk/api/function_name.h"
+#include "sdk/host/allocation.h"
+
+namespace Vela::Sdk {
+// The registry starts out with the SDK's built-in types.
+AppModule::AppModule(std::string shortName) : shortName_(std::move(shortName)) { registry_.Initialise(); }
+
+AppModule::~AppModule() = default;
+
+// Resource subscriptions arrive with event dispatch.
+void AppModule::Subscribe(const std::string&) {}
+void AppModule::Unsubscribe(const std::string&) {}
+
+void AppModule::Shutdown() {
+  for (const auto& [name, delivery] : hostEventHandlers_) RemoveEventListener(name.c_str(), hostContext_);
+  hostEventHandlers_.clear();
+}
+
+HostFunctionTable* AppModule::Table() const {
+  return services_ == nullptr ? nullptr : services_->functions;
+}
+
+void AppModule::SendRequest(HostResponse* response, HostRequest* request) {
+  if (HostFunctionTable* table = Table(); table != nullptr && table->sendRequest != nullptr) {
+    table->sendRequest(table, response, request);
+  }
+}
+
+void AppModule::Reserved(uintptr_t first, uintptr_t second) {
+  if (HostFunctionTable* table = Table(); table != nullptr && table->reserved != nullptr) {
+    table->reserved(table, first, second);
+  }
+}
+
+void AppModule::FireEvent(HostEvent* event) {
+  if (HostFunctionTable* table = Table(); table != nullptr && table->fireEvent != nullptr) {
+    table->fireEvent(table, event);
+  }
+}
+
+void AppModule::AddEventListener(const char* name, uintptr_t hostContext, HostEventCallback callback,
+                                 void* userData, int32_t flag) {
+  if (HostFunctionTable* table = Table(); table != nullptr && table->addEventListener != nullptr) {
+    table->addEventListener(table, name, hostContext, callback, userData, flag);
+  }
+}
+
+void AppModule::RemoveEventListener(const char* name, uintptr_t hostContext) {
+  if (HostFunctionTable* table = Table(); table != nullptr && table->removeEventListener != nullptr) {
+    table->removeEventListener(table, name, hostContext);
+  }
+}
+
+void AppModule::Schedule(const char* label, HostTaskCallback callback, void* context, double delaySeconds,
+                         int32_t flags) {
+  if (HostFunctionTable* table = Table(); table != nullptr && table->schedule != nullptr) {
+    table->schedule(table, label, callback, context, delaySeconds, flags);
+  }
+}
+
+void AppModule::Yield() {
+  if (HostFunctionTable* table = Table(); table != nullptr && table->yield != nullptr) table->yield(table);
+}
+
+void AppModule::BeginWait(const char* label, int32_t flag) {
+  if (HostFunctionTable* table = Table(); table != nullptr && table->beginWait != nullptr) {
+    table->beginWait(table, label, flag);
+  }
+}
+
+void AppModule::EndWait() {
+  if (HostFunctionTable* table = Table(); table != nullptr && table->endWait != nullptr) table->endWait(table);
+}
+
+void AppModule::HostLog(int32_t level, const char* message) {
+  if (HostFunctionTable* table = Table(); table != nullptr && table->log != nullptr) {
+    table->log(table, level, message);
+  }
+}
+
+void AppModule::AddHostListener(const std::string& name, HostEventCallback delivery, int32_t flag) {
+  hostEventHandlers_[name] = delivery;
+  AddEventListener(name.c_str(), hostContext_, delivery, this, flag);
+}
+
+std::vector<std::string> AppModule::ListenedEventNames() const {
+  std::vector<std::string> names;
+  for (const auto& entry : hostEventHandlers_) names.push_back(entry.first);
+  return names;
+}
+
+bool AppModule::Handshake(PluginHandshake& record) {
+  PluginApiVersion host{record.major, record.minor, record.patch, {}, {}};
+  PluginApiVersion own = PluginApiVersionOfSdk();
+  if (!IsCompatibleHost(own, host)) return false;
+  hostVersion_ = std::move(host);
+  identity_ = MakePluginIdentity(shortName_, kBackendKind);
+  tags_ = {"Plugins", "Plugin " + shortName_};
+  apiNamePrefix_ = MakeFunctionName(shortName_);
+  RegisterSdkTypes();
+  RegisterRoutes();
+  BuildApiTable();
+  record.major = own.major;
+  record.minor = own.minor;
+  record.patch = own.patch;
+  record.entries = &entries_;
+  record.handle = this;
+  record.shortName = shortName_.c_str();
+  record.api = api_->Description();
+  return true;
+}
+
+// The payload records and host events of event dispatch join the registry here.
+void AppModule::RegisterSdkTypes() {}
+
+void AppModule::BuildApiTable() {
+  api_ = FlatApiStorage::Build(registry_);
+  FlatApiDescription* description = api_->Description();
+  for (uint32_t i = 0; i < description->functionCount; ++i) {
+    description->functions[i].requestCallback = &HandleHostRequest;
+    description->functions[i].requestContext = this;
+  }
+}
+
+bool AppModule::Initialise(HostServices& services) {
+  services_ = &services;
+  InstallLogTarget();
+  hostContext_ = services.hostContext;
+  CreateTelemetrySink();
+  AddServiceProxyListeners();
+  return Start();
+}
+
+// The plug-in log target replaces the console targets here, unless one is installed already.
+void AppModule::InstallLogTarget() {}
+// A fresh telemetry sink replaces any previous one here.
+void AppModule::CreateTelemetrySink() {}
+// The three service-proxy listeners (uuid, method, async; flag 1) are added here.
+void AppModule::AddServiceProxyListeners() {}
+
+void AppModule::Destroy() {
+  shuttingDown_ = 1;
+  Shutdown();
+  delete this;
+}
+
+void AppModule::HandleHostRequest(HostResponse* response, HostRequest* request) noexcept {
+  if (response == nullptr) return;
+  (void)request;
+  response->error = const_cast<char*>(kInvalidFunctionText);
+  response->errorOwned = 0;
+  response->status = kInvalidFunctionStatus;
+  response->release = &ReleaseHostResponse;
+}
+
+uint8_t AppModule::InitialiseEntry(void* handle, HostServices* services) noexcept {
+  if (handle == nullptr || services == nullptr) return 0;
+  try {
+    return static_cast<AppModule*>(handle)->Initialise(*services) ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+void AppModule::DestroyEntry(void* handle) noexcept {
+  if (handle == nullptr) return;
+  try {
+    static_cast<AppModule*>(handle)->Destroy();
+  } catch (...) {
+    // Nothing may reach the host; the object is as far torn down as it got.
+  }
+}
+
+// The counters are process-wide, so the handle is not needed and may be null.
+void AppModule::MemoryStatisticsEntry(void*, MemoryStatisticsRecord* out) noexcept {
+  if (out == nullptr) return;
+  AllocationCounters counters = ReadAllocationCounters();
+  *out = MemoryStatisticsRecord{counters.peakLiveBytes, counters.liveCountAtPeak,
+                                counters.totalBytesAllocated, counters.allocationCount,
+                                counters.totalBytesFreed, counters.freeCount, 0, 0};
+}
+
+std::string IncompatibleHostText(const std::string& shortName, const PluginApiVersion& plugin,
+                                 const PluginApiVersion& host) {
+  return shortName + " which supports plugin API " + plugin.ToText() +
+         " is not compatible with core's plugin API " + host.ToText();
+}
+
+int LoadPlugin(PluginHandshake* handshake, AppModule* (*create)()) noexcept {
+  if (handshake == nullptr || create == nullptr) return 1;
+  AppModule* module = nullptr;
+  try {
+    module = create();
+    if (module == nullptr) return 2;
+    if (module->Handshake(*handshake)) return 0;
+  } catch (...) {
+    // The record is written last, so a failed build leaves it as the host gave it.
+    delete module;
+    return 2;
+  }
+  PluginApiVersion host{handshake->major, handshake->minor, handshake->patch, {}, {}};
+  std::fprintf(stderr, "%s\n", IncompatibleHostText(module->ShortName(), PluginApiVersionOfSdk(), host).c_str());
+  std::abort();
+}
+
+}  // namespace Vela::Sdk
