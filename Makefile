@@ -15,7 +15,7 @@ test: build
 	ctest --preset default
 
 run: build
-	build/default/devhost/orb-host-demo build/default/plugins/ark-simple-dialog-messages/orb-be-ark-simple-dialog-messages.so
+	build/default/devhost/orb-host build/default/plugins/ark-simple-dialog-messages/orb-be-ark-simple-dialog-messages.so
 
 bench: deps
 	scripts/install-deps.sh --bench-peers
