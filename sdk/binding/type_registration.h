@@ -162,9 +162,20 @@ class EnumRegistration : public TypeRegistrationSteps<EnumRegistration<E>> {
  public:
   explicit EnumRegistration(TypeBuilder builder) noexcept : Steps(builder) {}
 
-  /// Enumerators hold 32-bit values; an 8-byte enum keeps them sign-extended.
+  /// Enumerators hold 32-bit values as conversion reads them back from storage: 1- and 2-byte
+  /// enums signed (so an uint16_t enumerator 40000 is registered as -25536 and still finds its
+  /// name), 4- and 8-byte enums by their low 32 bits.
   EnumRegistration& Value(std::string name, E value, std::string description = {}) {
-    builder_.AddEnumerator(std::move(name), static_cast<int32_t>(value), std::move(description));
+    auto underlying = static_cast<std::underlying_type_t<E>>(value);
+    int32_t stored = 0;
+    if constexpr (sizeof(E) == 1) {
+      stored = static_cast<int8_t>(underlying);
+    } else if constexpr (sizeof(E) == 2) {
+      stored = static_cast<int16_t>(underlying);
+    } else {
+      stored = static_cast<int32_t>(underlying);
+    }
+    builder_.AddEnumerator(std::move(name), stored, std::move(description));
     return *this;
   }
 };
