@@ -73,7 +73,11 @@ bool SameText(const InternedString* entry, std::string_view text, uint32_t hash)
 }
 
 // Short texts share the entry's block; the rest live on the general heap.
-std::size_t InlineBlockSize(std::size_t length) noexcept { return sizeof(InternedString) + length + 1; }
+// Rounded so that the class's blocks keep the entry aligned.
+std::size_t InlineBlockSize(std::size_t length) noexcept {
+  constexpr std::size_t kAlign = alignof(InternedString);
+  return (sizeof(InternedString) + length + 1 + kAlign - 1) & ~(kAlign - 1);
+}
 bool IsInline(const InternedString* entry) noexcept {
   return entry->text == reinterpret_cast<const char*>(entry + 1);
 }

@@ -71,11 +71,13 @@ TEST(FlatValueConversion, RoundTripKeepsTheTree) {
     EXPECT_EQ(back.Value(), tree);
   }
   ReleaseFlatValue(&flat);
-  EXPECT_EQ(flat.kind, 0);
+  EXPECT_EQ(+flat.kind, 0);
   // Everything the host was handed came from the counting allocator and went back to it.
   EXPECT_EQ(LiveAllocations(), before);
 }
 
+// Packed record fields are compared through unary plus, as values: a reference to one would be
+// misaligned.
 TEST(FlatValueConversion, WhatTheHostReceives) {
   BindingValue tree;
   tree.MemberForWriting("z") = "cut\0here"sv;
@@ -85,28 +87,28 @@ TEST(FlatValueConversion, WhatTheHostReceives) {
   FlatValue flat{};
   Colours colours;
   ASSERT_TRUE(ValueToFlat(tree, &flat, &colours));
-  ASSERT_EQ(flat.kind, kFlatStructure);
-  ASSERT_EQ(flat.payload.ref.count, 4u);
+  ASSERT_EQ(+flat.kind, kFlatStructure);
+  ASSERT_EQ(+flat.payload.ref.count, 4u);
   auto* members = static_cast<FlatMember*>(flat.payload.ref.data);
   const char* names[] = {"a", "known", "unknown", "z"};
   for (int index = 0; index < 4; ++index) {
     EXPECT_STREQ(members[index].name, names[index]);
-    EXPECT_EQ(members[index].ownsName, 1);
+    EXPECT_EQ(+members[index].ownsName, 1);
   }
-  EXPECT_EQ(members[0].value.kind, kFlatBlobOwned);
-  EXPECT_EQ(members[0].value.payload.ref.count, 2u);
-  EXPECT_EQ(members[1].value.kind, kFlatStringOwned);
+  EXPECT_EQ(+members[0].value.kind, kFlatBlobOwned);
+  EXPECT_EQ(+members[0].value.payload.ref.count, 2u);
+  EXPECT_EQ(+members[1].value.kind, kFlatStringOwned);
   EXPECT_STREQ(static_cast<const char*>(members[1].value.payload.ref.data), "Red");
-  EXPECT_EQ(members[2].value.kind, kFlatSigned);
-  EXPECT_EQ(members[2].value.payload.i64, 2);
-  EXPECT_EQ(members[3].value.kind, kFlatStringOwned);
-  EXPECT_EQ(members[3].value.payload.ref.count, 3u);
+  EXPECT_EQ(+members[2].value.kind, kFlatSigned);
+  EXPECT_EQ(+members[2].value.payload.i64, 2);
+  EXPECT_EQ(+members[3].value.kind, kFlatStringOwned);
+  EXPECT_EQ(+members[3].value.payload.ref.count, 3u);
   EXPECT_STREQ(static_cast<const char*>(members[3].value.payload.ref.data), "cut");
   ReleaseFlatValue(&flat);
 
   ASSERT_TRUE(ValueToFlat(BindingValue(EnumPayload{1, 7}), &flat, nullptr));
-  EXPECT_EQ(flat.kind, kFlatSigned);
-  EXPECT_EQ(flat.payload.i64, 1);
+  EXPECT_EQ(+flat.kind, kFlatSigned);
+  EXPECT_EQ(+flat.payload.i64, 1);
 }
 
 TEST(FlatValueConversion, BorrowedTextsAreReadUpToTheirZeroByteAndNeverPastTheCount) {
@@ -152,7 +154,7 @@ TEST(FlatValueConversion, HostileInputIsRefused) {
       {Reference(kFlatStringBorrowed, "x", 0x10000000),
        "Couldn't assign value to 'body' because the input of type 'string' is malformed."},
   };
-  for (const auto& [flat, message] : rows) EXPECT_EQ(ReadError(flat), message) << flat.kind;
+  for (const auto& [flat, message] : rows) EXPECT_EQ(ReadError(flat), message) << +flat.kind;
 }
 
 // Nesting is bounded so that host input cannot exhaust the stack.
@@ -176,8 +178,8 @@ TEST(FlatValueConversion, NestingIsBoundedInBothDirections) {
   BindingValue tooDeep;
   tooDeep.Append() = deepest.Value();
   EXPECT_FALSE(ValueToFlat(tooDeep, &flat, nullptr));
-  EXPECT_EQ(flat.kind, 0);
-  EXPECT_EQ(flat.payload.ref.data, nullptr);
+  EXPECT_EQ(+flat.kind, 0);
+  EXPECT_EQ(static_cast<void*>(flat.payload.ref.data), nullptr);
 }
 
 TEST(FlatValueConversion, AFailureReachesTheFlatResultAndTheFirstFailureWins) {
@@ -185,7 +187,7 @@ TEST(FlatValueConversion, AFailureReachesTheFlatResultAndTheFirstFailureWins) {
   BindingValue target("old");
   EXPECT_FALSE(FlatToValue(Reference(12, nullptr, 0), "arg", target, &error));
   EXPECT_TRUE(target.IsEmpty());
-  EXPECT_EQ(error.failed, 1);
+  EXPECT_EQ(+error.failed, 1);
   EXPECT_STREQ(error.error,
                "Couldn't assign value to 'arg' of type object because the input is of an incompatible type ''.");
   ReleaseFlatResult(&error);

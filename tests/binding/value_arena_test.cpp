@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sdk/binding/fnv1a.h"
+#include "sdk/binding/memory_poisoning.h"
 #include "sdk/binding/page_allocator.h"
 
 namespace Vela::Sdk {
@@ -131,6 +132,19 @@ TEST(ValueArena, InternSetGrowsByDoublingAndResetsWhenEmpty) {
   EXPECT_EQ(arena.Find("again"), again);
   arena.Release(again);
 }
+
+#if defined(ORB_ADDRESS_SANITIZER)
+TEST(ValueArenaDeathTest, ReadingAReturnedBlockIsCaught) {
+  EXPECT_DEATH(
+      {
+        ValueArena arena;
+        auto* block = static_cast<volatile int*>(arena.AllocateBlock(8));
+        arena.FreeBlock(const_cast<int*>(block), 8);
+        (void)block[1];
+      },
+      "use-after-poison");
+}
+#endif
 
 }  // namespace
 }  // namespace Vela::Sdk
