@@ -192,18 +192,22 @@ bool SetPlainNumber(BindingValue& target, const char* text, std::size_t length) 
   if (!couldBeNumber) return false;
   bool negative = false;
   uint64_t magnitude = 0;
-  if (ReadIntegerText(std::string_view(text, length), negative, magnitude) == IntegerText::kInRange) {
-    constexpr uint64_t kMostNegativeMagnitude = uint64_t{1} << 63;
-    if (!negative || magnitude == 0) {
-      target.SetUnsigned(magnitude);
-      return true;
-    }
-    if (magnitude <= kMostNegativeMagnitude) {
-      target.SetSigned(static_cast<int64_t>(uint64_t{0} - magnitude));
-      return true;
-    }
+  IntegerText integer = ReadIntegerText(std::string_view(text, length), negative, magnitude);
+  constexpr uint64_t kMostNegativeMagnitude = uint64_t{1} << 63;
+  if (integer == IntegerText::kInRange && (!negative || magnitude == 0)) {
+    target.SetUnsigned(magnitude);
+    return true;
+  }
+  if (integer == IntegerText::kInRange && magnitude <= kMostNegativeMagnitude) {
+    target.SetSigned(static_cast<int64_t>(uint64_t{0} - magnitude));
+    return true;
   }
   char* end = nullptr;
+  if (integer != IntegerText::kNotInteger) {
+    // Beyond 64 bits, even where the double rounds back into range.
+    target.SetFloat(std::strtod(text, &end));
+    return true;
+  }
   double value = std::strtod(text, &end);
   if (end != text + length || value == HUGE_VAL) return false;
   SetFromDouble(target, value);
