@@ -156,7 +156,8 @@ TypeBuilder BindingRegistry::BeginType(std::string_view name, uint32_t size, con
   if (TypeDescriptor* existing = Find(types_, name)) return TypeBuilder{this, existing, true};
   TypeDescriptor* created = descriptor.get();
   types_.emplace(created->name, std::move(descriptor));
-  // Every function without a result shares the void record, so it identifies no type.
+  // Every function without a result shares the void record, so it identifies no type. A native
+  // type registered under a second name stays identified as the first.
   if (staticType.id != StaticType::Void().id) typesById_.try_emplace(staticType.id, created);
   return TypeBuilder{this, created, false};
 }

@@ -85,7 +85,9 @@ std::unique_ptr<FlatApiStorage> FlatApiStorage::Build(std::vector<FunctionDescri
     record.description = s.Text(function.description);
     record.help = s.Text(function.help);
     record.threadSafe = function.threadSafe ? 1 : 0;
-    record.async = s.Text(function.async && returns.referenced != nullptr ? returns.referenced->name : std::string());
+    // The async result is named even when the host is shown a plainer spec without the type.
+    const TypeDescriptor* asyncType = returns.referenced != nullptr ? returns.referenced : function.returns.referenced;
+    record.async = s.Text(function.async && asyncType != nullptr ? asyncType->name : std::string());
     record.tags = s.Tags(function.tags);
     record.tagCount = static_cast<uint32_t>(function.tags.size());
   }

@@ -72,6 +72,7 @@ class FlatApiDescriptionTest : public ::testing::Test {
     FunctionSettings put;
     put.returns = {kBindingStruct, kBindingNone, message};
     put.hostReturns = {kBindingObject, kBindingNone, nullptr};
+    put.async = true;
     registry.RegisterFunction("PutMessage", {}, std::move(put));
 
     registry.GetOrCreateEvent("OnMessage", message).SetDescription("Fired.").AppendTags({"$builtin"});
@@ -149,7 +150,7 @@ TEST_F(FlatApiDescriptionTest, FunctionRecords) {
   const FlatFunctionRecord& put = *functions.at("PutMessage");
   EXPECT_EQ(+put.returnTypeCode, kBindingObject);
   EXPECT_STREQ(put.returnTypeName, "");
-  EXPECT_STREQ(put.async, "");
+  EXPECT_STREQ(put.async, "Message");
   EXPECT_EQ(+put.threadSafe, 0);
   EXPECT_EQ(+put.arguments, nullptr);
   EXPECT_EQ(+put.tags, nullptr);
