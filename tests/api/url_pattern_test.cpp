@@ -172,18 +172,18 @@ TEST(UrlPattern, CompilesPatternsUpToTheLimit) {
 TEST(UrlPattern, HandlesLongTemplates) {
   std::string urlTemplate;
   std::string url;
-  for (int i = 0; i < 2000; ++i) {
+  for (int i = 0; i < 400; ++i) {
     urlTemplate += "/s" + std::to_string(i) + "/{p" + std::to_string(i) + "}";
     url += "/s" + std::to_string(i) + "/v" + std::to_string(i);
   }
   Names names;
   const UrlPattern pattern(urlTemplate, names);
   EXPECT_EQ(pattern.Regex(), nullptr);  // the library's compiler would overflow the stack
-  ASSERT_EQ(names.size(), 2000u);
+  ASSERT_EQ(names.size(), 400u);
   std::vector<std::string_view> captures;
   ASSERT_TRUE(pattern.Match(url, captures));
-  ASSERT_EQ(captures.size(), 2000u);
-  EXPECT_EQ(captures[1999], "v1999");
+  ASSERT_EQ(captures.size(), 400u);
+  EXPECT_EQ(captures[399], "v399");
   EXPECT_FALSE(pattern.Match(url + "/", captures));
 }
 
