@@ -8,39 +8,26 @@
 
 namespace Vela::Sdk {
 
-FieldValue FieldValue::Bool(bool value) {
+namespace {
+
+template <class T>
+FieldValue MakeField(FieldKind kind, T FieldValue::*member, T value) {
   FieldValue field;
-  field.kind = FieldKind::kBool;
-  field.boolValue = value;
+  field.kind = kind;
+  field.*member = std::move(value);
   return field;
 }
 
-FieldValue FieldValue::Signed(int64_t value) {
-  FieldValue field;
-  field.kind = FieldKind::kSigned;
-  field.signedValue = value;
-  return field;
-}
+}  // namespace
 
+FieldValue FieldValue::Bool(bool value) { return MakeField(FieldKind::kBool, &FieldValue::boolValue, value); }
+FieldValue FieldValue::Signed(int64_t value) { return MakeField(FieldKind::kSigned, &FieldValue::signedValue, value); }
 FieldValue FieldValue::Unsigned(uint64_t value) {
-  FieldValue field;
-  field.kind = FieldKind::kUnsigned;
-  field.unsignedValue = value;
-  return field;
+  return MakeField(FieldKind::kUnsigned, &FieldValue::unsignedValue, value);
 }
-
-FieldValue FieldValue::Float(double value) {
-  FieldValue field;
-  field.kind = FieldKind::kFloat;
-  field.floatValue = value;
-  return field;
-}
-
+FieldValue FieldValue::Float(double value) { return MakeField(FieldKind::kFloat, &FieldValue::floatValue, value); }
 FieldValue FieldValue::String(std::string value) {
-  FieldValue field;
-  field.kind = FieldKind::kString;
-  field.stringValue = std::move(value);
-  return field;
+  return MakeField(FieldKind::kString, &FieldValue::stringValue, std::move(value));
 }
 
 bool FieldValue::IsEmptyOrZero() const {
