@@ -105,16 +105,31 @@ class Decoder {
     return false;
   }
 
-  // Big-endian unsigned integer of `width` bytes.
+  // Big-endian unsigned integer of `width` (1, 2, 4 or 8) bytes.
   bool ReadUnsigned(std::size_t width, uint64_t& value) {
-    if (size_ - position_ < width) {
-      const char* message = width == 1 ? kTruncated8 : width == 2 ? kTruncated16 : width == 4 ? kTruncated32 : kTruncated64;
-      return Fail(Format(message, position_));
-    }
-    value = 0;
-    for (std::size_t i = 0; i < width; ++i) value = (value << 8) | data_[position_ + i];
+    if (size_ - position_ < width) return FailTruncated(width);
+    const uint8_t* bytes = data_ + position_;
     position_ += width;
-    return true;
+    switch (width) {
+      case 1:
+        value = bytes[0];
+        return true;
+      case 2:
+        value = (uint64_t{bytes[0]} << 8) | bytes[1];
+        return true;
+      case 4:
+        value = (uint64_t{bytes[0]} << 24) | (uint64_t{bytes[1]} << 16) | (uint64_t{bytes[2]} << 8) | bytes[3];
+        return true;
+      default:
+        value = 0;
+        for (std::size_t i = 0; i < 8; ++i) value = (value << 8) | bytes[i];
+        return true;
+    }
+  }
+
+  bool FailTruncated(std::size_t width) {
+    const char* message = width == 1 ? kTruncated8 : width == 2 ? kTruncated16 : width == 4 ? kTruncated32 : kTruncated64;
+    return Fail(Format(message, position_));
   }
 
   bool ReadText(uint64_t length, std::string_view& text) {
