@@ -2,6 +2,7 @@
 #include "sdk/api/function_name.h"
 
 #include "sdk/api/method_text.h"
+#include "sdk/diag/format.h"
 
 namespace Vela::Sdk {
 namespace {
@@ -18,10 +19,10 @@ bool IsSeparator(char c) {
 std::string MakeFunctionName(int32_t method, std::string_view urlTemplate) {
   const std::string_view methodText = MethodText(method);
   if (methodText.empty()) return MakeFunctionName(urlTemplate);
+  std::string rest;
+  for (char c : methodText.substr(1)) rest += AsciiLower(c);
   // "GET" reads "Get/": the slash makes the template's first word start a new capital.
-  std::string text(1, methodText.front());
-  for (char c : methodText.substr(1)) text += AsciiLower(c);
-  text += '/';
+  std::string text = Format("%1%2/", methodText.substr(0, 1), rest);
   text += urlTemplate;
   return MakeFunctionName(text);
 }
