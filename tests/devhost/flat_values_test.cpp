@@ -29,8 +29,8 @@ TEST(FlatValues, CopyOwnsWhatTheOriginalBorrowed) {
   text[0] = 'X';
   const auto* copied = static_cast<const FlatMember*>(copy.Get().payload.ref.data);
   EXPECT_NE(copied, &member);
-  EXPECT_EQ(copied->ownsName, 1);
-  EXPECT_EQ(copied->value.kind, Vela::Sdk::kFlatStringOwned);
+  EXPECT_EQ(+copied->ownsName, 1);
+  EXPECT_EQ(+copied->value.kind, Vela::Sdk::kFlatStringOwned);
   EXPECT_EQ(FlatValueText(copy.Get()), "{\"title\":\"hello\"}");
 }
 
@@ -59,7 +59,7 @@ TEST(FlatValues, MovedFromValueReleasesNothing) {
   {
     OwnedFlatValue first(FlatText("moved"));
     OwnedFlatValue second(std::move(first));
-    EXPECT_EQ(first.Get().kind, 0);
+    EXPECT_EQ(+first.Get().kind, 0);
     OwnedFlatValue third;
     third = std::move(second);
     EXPECT_EQ(FlatValueText(third.Get()), "\"moved\"");

@@ -58,10 +58,10 @@ TEST(HostStandIn, GetIsAnsweredWithACopyOfTheStoredResource) {
     table->sendRequest(table, &response, &request);
     EXPECT_EQ(FlatValueText(response.body), row.body) << row.url;
     EXPECT_STREQ(response.error, row.error);
-    EXPECT_EQ(response.status, row.status);
-    ASSERT_NE(response.release, nullptr);
+    EXPECT_EQ(+response.status, row.status);
+    ASSERT_NE(+response.release, nullptr);
     response.release(&response);
-    EXPECT_EQ(response.body.kind, 0);
+    EXPECT_EQ(+response.body.kind, 0);
   }
   EXPECT_EQ(host.HostResponsesReleased(), 3);
   EXPECT_EQ(host.CallsOf(0)[1].arguments, (std::vector<std::string>{"2", "/ark-gameflow/v1/other"}));
@@ -79,7 +79,7 @@ TEST(HostStandIn, RequestHandlerAnswersWhatTheStoreDoesNot) {
   HostResponse response{};
   host.Table()->sendRequest(host.Table(), &response, &request);
   EXPECT_EQ(FlatValueText(response.body), "\"/ark-login/v1/session/invoke\"");
-  EXPECT_EQ(response.status, 201);
+  EXPECT_EQ(+response.status, 201);
   response.release(&response);
 }
 
@@ -101,9 +101,9 @@ TEST(HostStandIn, EventsReachTheListenerWithItsUserData) {
   OwnedFlatValue data(FlatSigned(-5));
   EXPECT_TRUE(host.DeliverEvent("OnLcdsEvent_x", data.Get()));
   EXPECT_EQ(receivedName, "OnLcdsEvent_x");
-  EXPECT_EQ(received.userData, reinterpret_cast<uintptr_t>(&owner));
-  EXPECT_EQ(received.data.payload.i64, -5);
-  EXPECT_EQ(received.value, 0);
+  EXPECT_EQ(+received.userData, reinterpret_cast<uintptr_t>(&owner));
+  EXPECT_EQ(+received.data.payload.i64, -5);
+  EXPECT_EQ(+received.value, 0);
 
   table->removeEventListener(table, "OnLcdsEvent_x", 77);
   EXPECT_FALSE(host.DeliverEvent("OnLcdsEvent_x", data.Get()));
@@ -169,7 +169,7 @@ TEST(HostStandIn, CallOfAnUnknownFunctionCallsNothing) {
   HostStandIn host;
   ApiResponse response = host.Call("GetNothing", ApiRequest{});
   EXPECT_EQ(host.LastError(), "No API function GetNothing");
-  EXPECT_EQ(response.Get().release, nullptr);
+  EXPECT_EQ(+response.Get().release, nullptr);
 }
 
 }  // namespace

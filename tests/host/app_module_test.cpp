@@ -91,13 +91,13 @@ TEST(AppModule, HandshakeAnswersACompatibleHost) {
     ASSERT_EQ(host.Handshake(18, row.minor, row.patch), 0);
     const PluginHandshake& record = host.HandshakeRecord();
     TestModule* module = lastModule;
-    EXPECT_EQ(record.major, 18u);
-    EXPECT_EQ(record.minor, 0u);
-    EXPECT_EQ(record.patch, 0u);
+    EXPECT_EQ(+record.major, 18u);
+    EXPECT_EQ(+record.minor, 0u);
+    EXPECT_EQ(+record.patch, 0u);
     EXPECT_STREQ(record.shortName, kName);
-    EXPECT_EQ(record.handle, module);
-    EXPECT_EQ(record.entries, &module->EntryTable());
-    EXPECT_EQ(record.api, module->ApiTable());
+    EXPECT_EQ(+record.handle, module);
+    EXPECT_EQ(+record.entries, &module->EntryTable());
+    EXPECT_EQ(+record.api, module->ApiTable());
     EXPECT_EQ(module->HostVersion().ToText(), "18." + std::to_string(row.minor) + "." + std::to_string(row.patch));
     EXPECT_EQ(module->Identity().fullName, "orb-be-ark-simple-dialog-messages");
     EXPECT_EQ(module->Identity().kindName, "backend");
@@ -197,8 +197,8 @@ TEST(AppModule, HostSlotsForwardToTheirHostFunctions) {
   EXPECT_EQ(loaded.host.Calls()[0].slot, 0);
   EXPECT_EQ(loaded.host.Calls()[0].table, loaded.host.Table());
   EXPECT_EQ(loaded.host.Calls()[0].arguments, (Arguments{"2", "/nowhere"}));
-  EXPECT_EQ(response.status, 404);
-  ASSERT_NE(response.release, nullptr);
+  EXPECT_EQ(+response.status, 404);
+  ASSERT_NE(+response.release, nullptr);
   response.release(&response);
   EXPECT_EQ(loaded.host.HostResponsesReleased(), 1);
 }
@@ -216,7 +216,7 @@ TEST(AppModule, HostSlotsDoNothingBeforeInitialise) {
   module.EndWait();
   module.HostLog(0, "x");
   EXPECT_TRUE(loaded.host.Calls().empty());
-  EXPECT_EQ(response.release, nullptr);
+  EXPECT_EQ(+response.release, nullptr);
 }
 
 // The host may move its table: the module follows the services record, not a copy of it.
@@ -274,13 +274,13 @@ TEST(AppModule, FunctionsAnswerInvalidFunctionUntilDispatched) {
   Load(loaded);
   ASSERT_EQ(loaded.host.FunctionNames(), (std::vector<std::string>{"GetTestThings"}));
   const FlatFunctionRecord* record = loaded.host.FindFunction("GetTestThings");
-  EXPECT_EQ(record->requestCallback, &AppModule::HandleHostRequest);
-  EXPECT_EQ(record->requestContext, loaded.module);
+  EXPECT_EQ(+record->requestCallback, &AppModule::HandleHostRequest);
+  EXPECT_EQ(+record->requestContext, loaded.module);
 
   DevHost::ApiResponse response = loaded.host.Call("GetTestThings", DevHost::ApiRequest{});
   EXPECT_EQ(response.Error(), "Invalid function");
   EXPECT_EQ(response.Status(), 404);
-  EXPECT_EQ(response.Get().release, &ReleaseHostResponse);
+  EXPECT_EQ(+response.Get().release, &ReleaseHostResponse);
   response.Release();
   HostResponse zero{};
   EXPECT_EQ(std::memcmp(&response.Get(), &zero, sizeof zero), 0);

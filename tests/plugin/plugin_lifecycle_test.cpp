@@ -20,16 +20,16 @@ TEST(PluginLifecycle, CompatibleHostGetsTheRecordFilled) {
     LoadBuilt(host);
     ASSERT_EQ(host.Handshake(18, row.minor, row.patch), 0);
     const PluginHandshake& record = host.HandshakeRecord();
-    EXPECT_EQ(record.major, 18u);
-    EXPECT_EQ(record.minor, 0u);
-    EXPECT_EQ(record.patch, 0u);
+    EXPECT_EQ(+record.major, 18u);
+    EXPECT_EQ(+record.minor, 0u);
+    EXPECT_EQ(+record.patch, 0u);
     EXPECT_STREQ(record.shortName, "ark-simple-dialog-messages");
-    EXPECT_NE(record.handle, nullptr);
-    ASSERT_NE(record.entries, nullptr);
+    EXPECT_NE(+record.handle, nullptr);
+    ASSERT_NE(+record.entries, nullptr);
     EXPECT_NE(record.entries->initialise, nullptr);
     EXPECT_NE(record.entries->destroy, nullptr);
     EXPECT_NE(record.entries->memoryStatistics, nullptr);
-    ASSERT_NE(record.api, nullptr);
+    ASSERT_NE(+record.api, nullptr);
     for (const std::string& name : host.FunctionNames()) {
       EXPECT_NE(host.FindFunction(name)->requestCallback, nullptr) << name;
     }
