@@ -34,7 +34,7 @@ namespace Vela::Sdk {
 
 /// The converter of a field of native type T: NativeRule<T> both ways.
 template <class T>
-class TypedFieldConverter final : public FieldConverter {
+class TypedFieldConverter final : public TreeFieldConverter {
  public:
   TypedFieldConverter(const BindingRegistry& registry, const TypeDescriptor* referenced) noexcept
       : registry_(&registry), referenced_(referenced) {}
@@ -47,8 +47,12 @@ class TypedFieldConverter final : public FieldConverter {
   void ToValue(BindingResult& result, const void* field) const override {
     if (!result.Ok()) return;
     BindingValue tree;
-    NativeRule<T>::ToValue(result, *registry_, referenced_, *static_cast<const T*>(field), tree);
+    ToValueInto(result, field, tree);
     if (result.Ok()) result.Value() = std::move(tree);
+  }
+
+  void ToValueInto(BindingResult& result, const void* field, BindingValue& out) const override {
+    NativeRule<T>::ToValue(result, *registry_, referenced_, *static_cast<const T*>(field), out);
   }
 
  private:

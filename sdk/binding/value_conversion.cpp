@@ -644,6 +644,9 @@ void NativeFieldToValue(BindingResult& result, const BindingRegistry& registry, 
   if (field.optional != 0 || !HasBuiltInRule(field.type)) {
     out.Clear();
     if (!field.converter) return;
+    if (const auto* direct = dynamic_cast<const TreeFieldConverter*>(field.converter.get())) {
+      return direct->ToValueInto(result, address, out);
+    }
     BindingResult converted;
     field.converter->ToValue(converted, address);
     if (!converted.Ok()) return result.Fail(converted.ErrorText());

@@ -97,6 +97,14 @@ void AssignEnum(BindingResult& result, const TypeDescriptor* enumType, const Bin
 void EnumToValue(const TypeDescriptor* enumType, uint32_t fallbackTypeId, const void* in, uint32_t size,
                  BindingValue& out);
 
+/// A field converter that can build its value straight into a member of the tree being made,
+/// which saves NativeFieldToValue the copy out of the converter's own result.
+class TreeFieldConverter : public FieldConverter {
+ public:
+  /// Converts the native field at `field` into `out` (never inside result.Value()).
+  virtual void ToValueInto(BindingResult& result, const void* field, BindingValue& out) const = 0;
+};
+
 namespace ConversionDetail {
 
 /// Fails with "A value for '%1' is required."
