@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -150,12 +151,15 @@ IntegerText ReadIntegerText(std::string_view text, bool& negative, uint64_t& mag
     base = 16;
     i += 2;
   }
+  // One division here rather than one per digit, which would cost more than all the rest.
+  const uint64_t limit = std::numeric_limits<uint64_t>::max() / base;
+  const unsigned limitDigit = static_cast<unsigned>(std::numeric_limits<uint64_t>::max() % base);
   uint64_t value = 0;
   bool tooLarge = false;
   for (; i < text.size(); ++i) {
     unsigned digit = DigitValue(text[i]);
     if (digit >= base) return IntegerText::kNotInteger;
-    if (value > (std::numeric_limits<uint64_t>::max() - digit) / base) {
+    if (value > limit || (value == limit && digit > limitDigit)) {
       tooLarge = true;
     } else {
       value = value * base + digit;
@@ -163,6 +167,57 @@ IntegerText ReadIntegerText(std::string_view text, bool& negative, uint64_t& mag
   }
   magnitude = value;
   return tooLarge ? IntegerText::kTooLarge : IntegerText::kInRange;
+}
+
+// Decimal texts of at most 15 significant digits and a power of ten up to 22: both are exact
+// doubles, so one multiplication or division rounds exactly as strtod does, at a fraction of its
+// cost. False for everything else, which strtod then reads. Only where doubles are evaluated in
+// double precision: extended precision would round twice.
+bool ReadShortDecimal(std::string_view text, double& out) {
+  if constexpr (FLT_EVAL_METHOD != 0) return false;
+  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  constexpr int kMaxDigits = 15;
+  std::size_t i = 0;
+  bool negative = text[0] == '-';
+  if (text[0] == '+' || text[0] == '-') ++i;
+  uint64_t mantissa = 0;
+  int digits = 0;
+  int exponent = 0;
+  bool anyDigit = false;
+  auto take = [&](char c) {
+    anyDigit = true;
+    if (mantissa == 0 && c == '0') return true;
+    mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
+    return ++digits <= kMaxDigits;
+  };
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (!take(text[i])) return false;
+  }
+  if (i < text.size() && text[i] == '.') {
+    for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+      if (!take(text[i])) return false;
+      --exponent;
+    }
+  }
+  if (!anyDigit) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    bool negativeExponent = i < text.size() && text[i] == '-';
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    if (i == text.size()) return false;
+    int written = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+      if (written > 1000) return false;
+      written = written * 10 + (text[i] - '0');
+    }
+    exponent += negativeExponent ? -written : written;
+  }
+  if (i != text.size() || exponent < -22 || exponent > 22) return false;
+  double value = static_cast<double>(mantissa);
+  value = exponent >= 0 ? value * kPowersOfTen[exponent] : value / kPowersOfTen[-exponent];
+  out = negative ? -value : value;
+  return true;
 }
 
 // Whole numbers become integers by their sign; the rest, and whole numbers that no 64-bit integer
@@ -208,8 +263,11 @@ bool SetPlainNumber(BindingValue& target, const char* text, std::size_t length) 
     target.SetFloat(std::strtod(text, &end));
     return true;
   }
-  double value = std::strtod(text, &end);
-  if (end != text + length || value == HUGE_VAL) return false;
+  double value = 0.0;
+  if (!ReadShortDecimal(std::string_view(text, length), value)) {
+    value = std::strtod(text, &end);
+    if (end != text + length || value == HUGE_VAL) return false;
+  }
   SetFromDouble(target, value);
   return true;
 }
@@ -249,6 +307,15 @@ struct OpenNode {
   bool anchored;  // its anchor name is on openAnchors_
 };
 
+// Where an event goes. A container it starts is pushed; a scalar or an alias copy is written in
+// place and never costs a push, which is most of the events.
+struct Target {
+  BindingValue* value;
+  bool entered;  // a new element or member below the top node, not the top node itself
+  bool isIndex;  // entered as element `index`; otherwise as the member named by the pending key
+  std::size_t index;
+};
+
 std::string_view TextOf(const yaml_char_t* text) {
   return text == nullptr ? std::string_view() : std::string_view(reinterpret_cast<const char*>(text));
 }
@@ -273,9 +340,14 @@ class YamlEventReader {
     return Fail(Format(format, name, event.start_mark.line + 1, event.start_mark.column + 1));
   }
 
-  void Push(BindingValue& value, PathStep step) {
-    nodes_.push_back({&value, false});
-    path_.push_back(std::move(step));
+  // The key text stays in pendingKey_ until the next key replaces it.
+  PathStep StepTo(const Target& target) const {
+    return target.isIndex ? PathStep{{}, target.index, true} : PathStep{pendingKey_, 0, false};
+  }
+  void Enter(const Target& target) {
+    if (!target.entered) return;
+    nodes_.push_back({target.value, false});
+    path_.push_back(StepTo(target));
   }
   void Pop() {
     if (nodes_.back().anchored) openAnchors_.pop_back();
@@ -283,22 +355,29 @@ class YamlEventReader {
     // Only the root has no step, and it is the last node to leave.
     if (!path_.empty()) path_.pop_back();
   }
-  // Level of the node on top: 0 for the root.
-  std::size_t Level() const { return path_.size(); }
+  // A scalar or alias written into the top node itself (the root) closes it.
+  void Leave(const Target& target) {
+    if (!target.entered) Pop();
+  }
+  // Level of a target: 0 for the root.
+  std::size_t Level(const Target& target) const { return path_.size() + (target.entered ? 1 : 0); }
 
   bool RecordAnchor(const yaml_char_t* name, Anchor anchor, const yaml_event_t& event) {
     auto [position, inserted] = anchors_.try_emplace(std::string(TextOf(name)), std::move(anchor));
     if (!inserted) return FailAt(kDuplicateAnchor, position->first, event);
     return true;
   }
-  bool RecordNodeAnchor(const yaml_char_t* name, const yaml_event_t& event) {
+  // `target` is on the stack already, or entered == false and it is the top node.
+  bool RecordNodeAnchor(const yaml_char_t* name, const Target& target, const yaml_event_t& event) {
     if (name == nullptr) return true;
-    return RecordAnchor(name, Anchor{path_, {}, false}, event);
+    Anchor anchor{path_, {}, false};
+    if (target.entered) anchor.path.push_back(StepTo(target));
+    return RecordAnchor(name, std::move(anchor), event);
   }
 
-  bool Scalar(const yaml_event_t& event, BindingValue& target, bool isKey);
-  bool StartCollection(const yaml_event_t& event, BindingValue& target, const yaml_char_t* anchor, bool sequence);
-  bool Alias(const yaml_event_t& event, BindingValue& target, bool isKey);
+  bool Scalar(const yaml_event_t& event, const Target& target, bool isKey);
+  bool StartCollection(const yaml_event_t& event, const Target& target, const yaml_char_t* anchor, bool sequence);
+  bool Alias(const yaml_event_t& event, const Target& target, bool isKey);
   const BindingValue* Follow(const std::vector<PathStep>& path) const;
   bool Measure(const BindingValue& value, std::size_t level, std::size_t& nodes, std::size_t& height) const;
 
@@ -336,42 +415,41 @@ bool YamlEventReader::Handle(const yaml_event_t& event) {
 
   if (nodes_.empty()) nodes_.push_back({&root_, false});
   BindingValue& top = *nodes_.back().value;
-  BindingValue* target = &top;
-  bool pushed = false;
+  Target target{&top, false, false, 0};
   if (top.Kind() == ValueKind::Collection && event.type != YAML_SEQUENCE_END_EVENT) {
-    std::size_t index = top.Size();
-    target = &top.Append();
-    Push(*target, PathStep{{}, index, true});
-    pushed = true;
+    target.index = top.Size();
+    target.value = &top.Append();
+    target.entered = true;
+    target.isIndex = true;
   } else if (top.Kind() == ValueKind::Structure && hasPendingKey_) {
-    target = &top.MemberForWriting(pendingKey_);
+    target.value = &top.MemberForWriting(pendingKey_);
+    target.entered = true;
     hasPendingKey_ = false;
-    Push(*target, PathStep{std::move(pendingKey_), 0, false});
-    pushed = true;
   }
   // A structure that is not a freshly entered member is waiting for its next key.
-  bool atKey = !pushed && target->Kind() == ValueKind::Structure;
+  bool atKey = !target.entered && target.value->Kind() == ValueKind::Structure;
 
   switch (event.type) {
     case YAML_SCALAR_EVENT:
-      return Scalar(event, *target, atKey);
+      return Scalar(event, target, atKey);
     case YAML_SEQUENCE_START_EVENT:
-      return StartCollection(event, *target, event.data.sequence_start.anchor, true);
+      return StartCollection(event, target, event.data.sequence_start.anchor, true);
     case YAML_MAPPING_START_EVENT:
-      return StartCollection(event, *target, event.data.mapping_start.anchor, false);
+      return StartCollection(event, target, event.data.mapping_start.anchor, false);
     case YAML_SEQUENCE_END_EVENT:
     case YAML_MAPPING_END_EVENT:
       Pop();
       return true;
     case YAML_ALIAS_EVENT:
-      return Alias(event, *target, atKey);
+      return Alias(event, target, atKey);
     default:
       return true;
   }
 }
 
-bool YamlEventReader::Scalar(const yaml_event_t& event, BindingValue& target, bool isKey) {
+bool YamlEventReader::Scalar(const yaml_event_t& event, const Target& into, bool isKey) {
   const auto& scalar = event.data.scalar;
+  BindingValue& target = *into.value;
   const char* text = reinterpret_cast<const char*>(scalar.value);
   std::string_view tag = TextOf(scalar.tag);
   if (isKey) {
@@ -411,25 +489,27 @@ bool YamlEventReader::Scalar(const yaml_event_t& event, BindingValue& target, bo
   } else {
     target.SetString(std::string_view(text, scalar.length));
   }
-  if (!RecordNodeAnchor(scalar.anchor, event)) return false;
-  Pop();
+  if (!RecordNodeAnchor(scalar.anchor, into, event)) return false;
+  Leave(into);
   return true;
 }
 
-bool YamlEventReader::StartCollection(const yaml_event_t& event, BindingValue& target, const yaml_char_t* anchor,
+bool YamlEventReader::StartCollection(const yaml_event_t& event, const Target& into, const yaml_char_t* anchor,
                                       bool sequence) {
+  BindingValue& target = *into.value;
   if (target.Kind() == ValueKind::Structure) {
     return FailAt(sequence ? kUnexpectedSequence : kUnexpectedMapping, event);
   }
-  // The new container is on top (the root, or the element or member just entered).
-  if (Level() >= kMaxYamlDepth) return FailAt(kTooDeep, event);
+  if (Level(into) >= kMaxYamlDepth) return FailAt(kTooDeep, event);
   if (sequence) {
     target.MakeCollection();
   } else {
     target.MakeStructure();
   }
+  Enter(into);
   if (anchor == nullptr) return true;
-  if (!RecordNodeAnchor(anchor, event)) return false;
+  Target top{&target, false, false, 0};
+  if (!RecordNodeAnchor(anchor, top, event)) return false;
   nodes_.back().anchored = true;
   openAnchors_.push_back(anchors_.find(TextOf(anchor))->first);
   return true;
@@ -468,7 +548,8 @@ bool YamlEventReader::Measure(const BindingValue& value, std::size_t level, std:
   return true;
 }
 
-bool YamlEventReader::Alias(const yaml_event_t& event, BindingValue& target, bool isKey) {
+bool YamlEventReader::Alias(const yaml_event_t& event, const Target& into, bool isKey) {
+  BindingValue& target = *into.value;
   std::string_view name = TextOf(event.data.alias.anchor);
   for (std::string_view open : openAnchors_) {
     if (open == name) return FailAt(kCyclicAlias, name, event);
@@ -484,7 +565,7 @@ bool YamlEventReader::Alias(const yaml_event_t& event, BindingValue& target, boo
       return true;
     }
     target.SetString(anchor.keyText);
-    Pop();
+    Leave(into);
     return true;
   }
 
@@ -504,9 +585,9 @@ bool YamlEventReader::Alias(const yaml_event_t& event, BindingValue& target, boo
   std::size_t height = 0;
   if (!Measure(*source, 0, nodes, height)) return FailAt(kTooManyAliasNodes, event);
   aliasNodes_ += nodes;
-  if (Level() + height > kMaxYamlDepth) return FailAt(kTooDeep, event);
+  if (Level(into) + height > kMaxYamlDepth) return FailAt(kTooDeep, event);
   target = *source;
-  Pop();
+  Leave(into);
   return true;
 }
 
