@@ -5,12 +5,10 @@
 #include <yaml.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <limits>
 #include <new>
@@ -21,6 +19,7 @@
 #include <vector>
 
 #include "sdk/binding/fnv1a.h"
+#include "sdk/binding/number_text.h"
 #include "sdk/diag/format.h"
 
 namespace Vela::Sdk {
@@ -46,65 +45,11 @@ constexpr std::string_view kTagInteger = "tag:yaml.org,2002:int";
 constexpr std::string_view kTagFloat = "tag:yaml.org,2002:float";
 constexpr std::string_view kTagBool = "tag:yaml.org,2002:bool";
 
-// ---- Text to number for the !!int and !!float tags ----
-// The C library's rules and the refusal texts of value conversion, with "yaml" as the target.
-// Kept here until the shared number-text helpers of the binding layer take their place.
-
+// Tagged numbers convert as value conversion converts texts, with "yaml" as the target.
 constexpr const char* kNumberTarget = "yaml";
-constexpr const char* kNumberFormat = "Value %1 for '%2' of type %3 is in an incorrect format";
-constexpr const char* kNumberRange = "Value %1 for '%2' of type %3 is out of range";
 constexpr const char* kSignedTypeName = "int64_t";
 constexpr const char* kUnsignedTypeName = "uint64_t";
 constexpr const char* kDoubleTypeName = "double";
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-// The C library reads up to a zero byte; a copy gives it one, and a zero byte inside the text is
-// then a leftover character like any other. `read` is strtoll, strtoull or strtod.
-template <class Number, class Read>
-bool NumberFromYamlText(std::string& error, std::string_view text, const char* typeName, Read read, Number& out) {
-  if (text.empty()) {
-    out = 0;
-    return true;
-  }
-  std::string copy(text);
-  char* end = nullptr;
-  errno = 0;
-  Number value = static_cast<Number>(read(copy.c_str(), &end));
-  if (end != copy.data() + copy.size()) {
-    error = Format(kNumberFormat, text, kNumberTarget, typeName);
-    return false;
-  }
-  // Overflow (and for doubles underflow, and "inf" read as such); NaN passes every bound.
-  if (errno == ERANGE || std::fabs(static_cast<double>(value)) > std::numeric_limits<double>::max()) {
-    error = Format(kNumberRange, text, kNumberTarget, typeName);
-    return false;
-  }
-  out = value;
-  return true;
-}
-
-bool SignedFromYamlText(std::string& error, std::string_view text, int64_t& out) {
-  auto read = [](const char* begin, char** end) { return std::strtoll(begin, end, 0); };
-  return NumberFromYamlText(error, text, kSignedTypeName, read, out);
-}
-
-bool UnsignedFromYamlText(std::string& error, std::string_view text, uint64_t& out) {
-  std::size_t first = 0;
-  while (first < text.size() && IsBlank(text[first])) ++first;
-  // strtoull would wrap "-1" around to the largest value.
-  if (first < text.size() && text[first] == '-') {
-    error = Format(kNumberRange, text, kNumberTarget, kUnsignedTypeName);
-    return false;
-  }
-  auto read = [](const char* begin, char** end) { return std::strtoull(begin, end, 0); };
-  return NumberFromYamlText(error, text, kUnsignedTypeName, read, out);
-}
-
-bool DoubleFromYamlText(std::string& error, std::string_view text, double& out) {
-  auto read = [](const char* begin, char** end) { return std::strtod(begin, end); };
-  return NumberFromYamlText(error, text, kDoubleTypeName, read, out);
-}
 
 // ---- Plain scalars ----
 
@@ -367,7 +312,8 @@ class YamlEventReader {
     if (!inserted) return FailAt(kDuplicateAnchor, position->first, event);
     return true;
   }
-  // `target` is on the stack already, or entered == false and it is the top node.
+  // An entered leaf is not on the stack, so its step is added here; a container is recorded once
+  // pushed, as the top node (entered false).
   bool RecordNodeAnchor(const yaml_char_t* name, const Target& target, const yaml_event_t& event) {
     if (name == nullptr) return true;
     Anchor anchor{path_, {}, false};
@@ -464,20 +410,32 @@ bool YamlEventReader::Scalar(const yaml_event_t& event, const Target& into, bool
     std::string_view value(text, scalar.length);
     if (tag == kTagString) {
       target.SetString(value);
-    } else if (tag == kTagInteger) {
-      if (!value.empty() && value[0] == '-') {
+    } else if (tag == kTagInteger || tag == kTagFloat) {
+      // The conversion fails a result of its own: failing the one being built would free the
+      // nodes this reader still points at.
+      BindingResult conversion;
+      if (tag == kTagFloat) {
+        double number = 0.0;
+        if (!FloatFromText(conversion, value, kNumberTarget, kDoubleTypeName, std::numeric_limits<double>::max(),
+                           number)) {
+          return Fail(std::string(conversion.ErrorText()));
+        }
+        target.SetFloat(number);
+      } else if (!value.empty() && value[0] == '-') {
         int64_t number = 0;
-        if (!SignedFromYamlText(error_, value, number)) return false;
+        if (!SignedFromText(conversion, value, kNumberTarget, kSignedTypeName, std::numeric_limits<int64_t>::min(),
+                            std::numeric_limits<int64_t>::max(), number)) {
+          return Fail(std::string(conversion.ErrorText()));
+        }
         target.SetSigned(number);
       } else {
         uint64_t number = 0;
-        if (!UnsignedFromYamlText(error_, value, number)) return false;
+        if (!UnsignedFromText(conversion, value, kNumberTarget, kUnsignedTypeName,
+                              std::numeric_limits<uint64_t>::max(), number)) {
+          return Fail(std::string(conversion.ErrorText()));
+        }
         target.SetUnsigned(number);
       }
-    } else if (tag == kTagFloat) {
-      double number = 0.0;
-      if (!DoubleFromYamlText(error_, value, number)) return false;
-      target.SetFloat(number);
     } else if (tag == kTagBool) {
       int boolWord = BoolWord(value);
       if (boolWord >= 0) target.SetBool(boolWord == 1);
