@@ -17,6 +17,14 @@
 //  - untyped, walking a TypeDescriptor: AssignValueToNative / ConvertNativeToValue for a record,
 //    AssignValueToField / ConvertNativeFieldToValue for one field by its BindingType code;
 //  - typed: ValueToNative<T> / NativeToValue<T> for any supported T, built on NativeRule<T>.
+//
+// Where the C library's reading would give a wrong number, the input is refused instead: a NaN,
+// and a Float of 2^63 (2^64), assigned to an int64 (uint64) target is out of range rather than
+// an undefined cast; a minus sign after leading blanks is out of range for unsigned targets as
+// one in front is (strtoull would wrap " -1" to the largest value). A blob decoded from base64
+// replaces the target's bytes like a Blob input does. Records nested more than 200 deep (only a
+// recursive record type can be) are refused with kNestedTooDeeply, so input cannot exhaust the
+// stack.
 #pragma once
 
 #include <cstdint>
