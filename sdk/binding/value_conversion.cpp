@@ -372,7 +372,7 @@ void NumberFieldToValue(const void* address, BindingValue& out) {
   }
 }
 
-/// Calls `action` with a value-initialised E for the element code of a built-in container.
+/// Calls `action` with std::type_identity of the native element type of a built-in container.
 template <class Action>
 void WithElementType(BindingType element, Action&& action) {
   switch (element) {
