@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
   }
   std::printf("handshake as host %u.%u.%u: plug-in API %u.%u.%u, short name \"%s\"\n", hostMajor, hostMinor,
               hostPatch, record.major, record.minor, record.patch, record.shortName);
-  std::printf("full name: orb-be-%s\n", record.shortName);
+  std::printf("full name (back-end kind): orb-be-%s\n", record.shortName);
   const Vela::Sdk::FlatApiDescription* api = host.Api();
   std::printf("API table: %u functions, %u types, %u events\n", api->functionCount, api->typeCount, api->eventCount);
   for (const std::string& name : host.FunctionNames()) std::printf("  function %s\n", name.c_str());

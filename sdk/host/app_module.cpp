@@ -1,10 +1,9 @@
 // The plug-in object: handshake, entry functions and forwarding to the host function table.
 #include "sdk/host/app_module.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "sdk/api/function_name.h"
+#include "sdk/diag/assertion.h"
+#include "sdk/diag/format.h"
 #include "sdk/host/allocation.h"
 
 namespace Vela::Sdk {
@@ -188,8 +187,8 @@ void AppModule::MemoryStatisticsEntry(void*, MemoryStatisticsRecord* out) noexce
 
 std::string IncompatibleHostText(const std::string& shortName, const PluginApiVersion& plugin,
                                  const PluginApiVersion& host) {
-  return shortName + " which supports plugin API " + plugin.ToText() +
-         " is not compatible with core's plugin API " + host.ToText();
+  return Format("%1 which supports plugin API %2 is not compatible with core's plugin API %3", shortName,
+                plugin.ToText(), host.ToText());
 }
 
 int LoadPlugin(PluginHandshake* handshake, AppModule* (*create)()) noexcept {
@@ -205,8 +204,7 @@ int LoadPlugin(PluginHandshake* handshake, AppModule* (*create)()) noexcept {
     return 2;
   }
   PluginApiVersion host{handshake->major, handshake->minor, handshake->patch, {}, {}};
-  std::fprintf(stderr, "%s\n", IncompatibleHostText(module->ShortName(), PluginApiVersionOfSdk(), host).c_str());
-  std::abort();
+  FatalError(kIncompatibleHostError, IncompatibleHostText(module->ShortName(), PluginApiVersionOfSdk(), host).c_str());
 }
 
 }  // namespace Vela::Sdk

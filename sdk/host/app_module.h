@@ -20,6 +20,8 @@ namespace Vela::Sdk {
 /// Error text of a request for a function the plug-in does not serve.
 inline constexpr char kInvalidFunctionText[] = "Invalid function";
 inline constexpr int32_t kInvalidFunctionStatus = 404;
+/// Fatal error raised for a host whose plug-in API this plug-in cannot serve.
+inline constexpr char kIncompatibleHostError[] = "ALE-EECF0606";
 
 class AppModule {
  public:
@@ -135,7 +137,7 @@ class AppModule {
 
 /// Body of the plug-in's export: builds the object with `create` and answers the handshake.
 /// A null record is refused with a non-zero result before anything is built; an incompatible
-/// host ends the process.
+/// host ends the process with the fatal error kIncompatibleHostError.
 int LoadPlugin(PluginHandshake* handshake, AppModule* (*create)()) noexcept;
 
 /// "%1 which supports plugin API %2 is not compatible with core's plugin API %3".

@@ -1,10 +1,12 @@
 // Text form and compatibility rule of the plug-in API version.
 #include "sdk/host/plugin_api_version.h"
 
+#include "sdk/diag/format.h"
+
 namespace Vela::Sdk {
 
 std::string PluginApiVersion::ToText() const {
-  std::string text = std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(patch);
+  std::string text = Format("%1.%2.%3", major, minor, patch);
   if (!preRelease.empty()) text += "-" + preRelease;
   if (!build.empty()) text += "+" + build;
   return text;

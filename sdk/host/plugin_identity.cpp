@@ -1,7 +1,8 @@
 // Full names of plug-ins by kind.
 #include "sdk/host/plugin_identity.h"
 
-#include <cstdio>
+#include "sdk/diag/format.h"
+#include "sdk/diag/log.h"
 
 namespace Vela::Sdk {
 
@@ -12,15 +13,13 @@ std::string_view FullNamePrefix(std::string_view kindName) noexcept {
 }
 
 std::string UnknownPluginKindText(std::string_view shortName, std::string_view kindName) {
-  return "            Plugin Manager| GetFullNameFromShortNameAndType(\"" + std::string(shortName) +
-         "\", \"" + std::string(kindName) + "\") called with an unknown type";
+  return Format("GetFullNameFromShortNameAndType(\"%1\", \"%2\") called with an unknown type", shortName, kindName);
 }
 
 PluginIdentity MakePluginIdentity(std::string_view shortName, const PluginKind& kind) {
   std::string_view prefix = FullNamePrefix(kind.name);
   if (kind.name != kBackendKind.name && kind.name != kFrontendKind.name) {
-    // Goes to the logger at level ERROR once logging is part of the SDK.
-    std::fprintf(stderr, "%s\n", UnknownPluginKindText(shortName, kind.name).c_str());
+    Log(kLogError, 0, "            Plugin Manager| %s", UnknownPluginKindText(shortName, kind.name).c_str());
   }
   return PluginIdentity{std::string(prefix) + std::string(shortName), std::string(shortName),
                         std::string(kind.name), std::string(kind.qualifier)};

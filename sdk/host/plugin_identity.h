@@ -22,7 +22,7 @@ std::string_view FullNamePrefix(std::string_view kindName) noexcept;
 /// an error report.
 PluginIdentity MakePluginIdentity(std::string_view shortName, const PluginKind& kind);
 
-/// The report for an unknown kind, without the logger's line prefix.
+/// What an identity of an unknown kind reports.
 std::string UnknownPluginKindText(std::string_view shortName, std::string_view kindName);
 
 }  // namespace Vela::Sdk

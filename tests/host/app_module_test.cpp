@@ -130,8 +130,8 @@ TEST(AppModule, IncompatibleHostLeavesTheRecordAsItWas) {
 TEST(AppModuleDeathTest, IncompatibleHostEndsTheProcess) {
   PluginHandshake record{17, 9, 9, nullptr, nullptr, nullptr, nullptr};
   EXPECT_DEATH(LoadTestModule(&record),
-               "ark-simple-dialog-messages which supports plugin API 18\\.0\\.0 is not compatible with "
-               "core's plugin API 17\\.9\\.9");
+               "Expression: ALE-EECF0606\n.*Description: ark-simple-dialog-messages which supports plugin API "
+               "18\\.0\\.0 is not compatible with core's plugin API 17\\.9\\.9");
 }
 
 TEST(AppModule, NullRecordBuildsNothing) {

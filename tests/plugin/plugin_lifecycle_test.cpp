@@ -45,8 +45,9 @@ TEST(PluginLifecycleDeathTest, IncompatibleHostEndsTheProcess) {
     HostStandIn host;
     LoadBuilt(host);
     EXPECT_DEATH(host.Handshake(row.major, row.minor, row.patch),
-                 std::string("ark-simple-dialog-messages which supports plugin API 18\\.0\\.0 is not compatible "
-                             "with core's plugin API ") + row.hostText);
+                 std::string("Expression: ALE-EECF0606\n.*Description: ark-simple-dialog-messages which supports "
+                             "plugin API 18\\.0\\.0 is not compatible with core's plugin API ") +
+                     row.hostText);
   }
 }
 
