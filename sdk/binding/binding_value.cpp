@@ -6,6 +6,7 @@
 #include <map>
 #include <new>
 #include <stdexcept>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 
@@ -22,6 +23,10 @@ static_assert(sizeof(BindingValue) == (sizeof(void*) == 4 ? 16 : 24));
 struct NameLess {
   using is_transparent = void;
   static bool Less(std::string_view left, std::string_view right) noexcept {
+    // Member names mostly differ in their first byte.
+    if (!left.empty() && !right.empty() && left[0] != right[0]) {
+      return static_cast<unsigned char>(left[0]) < static_cast<unsigned char>(right[0]);
+    }
     std::size_t common = left.size() < right.size() ? left.size() : right.size();
     int order = common == 0 ? 0 : std::memcmp(left.data(), right.data(), common);
     return order != 0 ? order < 0 : left.size() < right.size();
@@ -100,6 +105,27 @@ struct BindingValue::Internals {
     array.capacity = array.begin + capacity;
   }
 
+  // Frees what a tree holds on the general heap (element buffers and blob bytes), leaving its
+  // arena blocks to go with the arena.
+  static void FreeHeapParts(BindingValue& value) noexcept {
+    switch (value.kind_) {
+      case ValueKind::Blob:
+        Bytes(value)->~Blob();
+        break;
+      case ValueKind::Collection: {
+        ElementArray* array = Array(value);
+        for (BindingValue* element = array->begin; element != array->end; ++element) FreeHeapParts(*element);
+        Free(array->begin);
+        break;
+      }
+      case ValueKind::Structure:
+        for (auto& member : *Map(value)) FreeHeapParts(member.second);
+        break;
+      default:
+        break;
+    }
+  }
+
   // Whether `target` is `container` itself or lies anywhere inside it.
   static bool Contains(const BindingValue& container, const BindingValue* target) noexcept {
     if (&container == target) return true;
@@ -158,8 +184,14 @@ BindingValue& BindingValue::operator=(BindingValue&& other) noexcept {
 }
 
 BindingValue::~BindingValue() {
-  Clear();
-  if (ownsArena_ != 0) delete arena_;
+  if (ownsArena_ != 0 && arena_ != nullptr) {
+    // The arena goes with the root and takes every block and interned text with it, so only
+    // what lives on the general heap has to be found and freed.
+    Internals::FreeHeapParts(*this);
+    delete arena_;
+  } else {
+    Clear();
+  }
 }
 
 const BindingValue& BindingValue::EmptyValue() noexcept { return emptyValue; }
@@ -428,7 +460,7 @@ BindingValue& BindingValue::MemberForWriting(std::string_view name) {
   if (position != members.end() && position->first->View() == name) return position->second;
   InternedString* entry = arena_->Intern(name);
   try {
-    position = members.emplace_hint(position, entry, BindingValue());
+    position = members.emplace_hint(position, std::piecewise_construct, std::forward_as_tuple(entry), std::tuple<>());
   } catch (...) {
     arena_->Release(entry);
     throw;
@@ -514,7 +546,7 @@ void BindingValue::CopyFrom(const BindingValue& source) {
         InternedString* entry = EnsureArena().Intern(name->View(), name->hash);
         MemberMap::iterator position;
         try {
-          position = members.emplace_hint(members.end(), entry, BindingValue());
+          position = members.emplace_hint(members.end(), std::piecewise_construct, std::forward_as_tuple(entry), std::tuple<>());
         } catch (...) {
           arena_->Release(entry);
           throw;

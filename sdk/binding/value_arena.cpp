@@ -90,25 +90,27 @@ constinit InternedString emptyString{nullptr, "", 0, kFnv1aOffsetBasis, 1};
 ValueArena::ValueArena() noexcept : buckets_(initialBuckets_) {
   for (SizeClass& sizeClass : classes_) {
     sizeClass.head = nullptr;
+    sizeClass.full = nullptr;
     sizeClass.firstPageReady = false;
   }
   for (InternedString*& bucket : initialBuckets_) bucket = nullptr;
+  for (RecentText& recent : recent_) recent = RecentText{nullptr, 0, nullptr};
 }
 
 ValueArena::~ValueArena() {
-  // Every value has been cleared by now, so interned entries and held pages are left only when
-  // a tree was abandoned part-way; give back what can still be found.
-  for (std::size_t bucket = 0; bucket < bucketCount_; ++bucket) {
+  for (std::size_t bucket = 0; heapTexts_ != 0 && bucket < bucketCount_; ++bucket) {
     for (InternedString* entry = buckets_[bucket]; entry != nullptr; entry = entry->next) {
       if (!IsInline(entry)) Free(const_cast<char*>(entry->text));
     }
   }
   if (buckets_ != initialBuckets_) Free(buckets_);
   for (SizeClass& sizeClass : classes_) {
-    for (PageHeader* page = sizeClass.head; page != nullptr;) {
-      PageHeader* next = page->next;
-      if (page->pageSize == kPageSize) PageAllocator::Instance().FreePage(page);
-      page = next;
+    for (PageHeader* list : {sizeClass.head, sizeClass.full}) {
+      for (PageHeader* page = list; page != nullptr;) {
+        PageHeader* next = page->next;
+        if (page->pageSize == kPageSize) PageAllocator::Instance().FreePage(page);
+        page = next;
+      }
     }
     UnpoisonMemory(sizeClass.firstPage, kFirstPageSize);
   }
@@ -139,7 +141,10 @@ void* ValueArena::AllocateBlock(std::size_t size) {
   page->firstFree = ReadLink(block);
   ++page->blocksInUse;
   // A full page leaves the list, so the head always has a free block.
-  if (page->firstFree == 0) Unlink(sizeClass.head, page);
+  if (page->firstFree == 0) {
+    Unlink(sizeClass.head, page);
+    LinkAtHead(sizeClass.full, page);
+  }
   return block;
 }
 
@@ -159,7 +164,10 @@ void ValueArena::FreeBlock(void* block, std::size_t size) noexcept {
   page->firstFree = static_cast<uint16_t>((bytes - Bytes(page)) / blockSize);
   --page->blocksInUse;
   PoisonMemory(bytes, blockSize);
-  if (wasFull) LinkAtHead(sizeClass.head, page);
+  if (wasFull) {
+    Unlink(sizeClass.full, page);
+    LinkAtHead(sizeClass.head, page);
+  }
   if (page->blocksInUse == 0 && page->pageSize == kPageSize) {
     Unlink(sizeClass.head, page);
     --pageCount_;
@@ -178,15 +186,30 @@ InternedString* ValueArena::Find(std::string_view text) const noexcept {
   return nullptr;
 }
 
+InternedString* ValueArena::FindRecent(std::string_view text) noexcept {
+  const RecentText& recent = recent_[RecentSlot(text.data(), text.size())];
+  // The caller's bytes at that address may have changed since, so they are compared.
+  if (recent.data != text.data() || recent.length != text.size()) return nullptr;
+  InternedString* entry = recent.entry;
+  if (entry->text != text.data() && std::memcmp(entry->text, text.data(), text.size()) != 0) return nullptr;
+  ++entry->references;
+  return entry;
+}
+
 InternedString* ValueArena::Intern(std::string_view text) {
-  return text.empty() ? EmptyString() : Intern(text, Fnv1a(text));
+  if (text.empty()) return EmptyString();
+  if (InternedString* entry = FindRecent(text)) return entry;
+  return Intern(text, Fnv1a(text));
 }
 
 InternedString* ValueArena::Intern(std::string_view text, uint32_t hash) {
   if (text.empty()) return EmptyString();
+  if (InternedString* entry = FindRecent(text)) return entry;
+  RecentText& recent = recent_[RecentSlot(text.data(), text.size())];
   for (InternedString* entry = buckets_[hash & (bucketCount_ - 1)]; entry != nullptr; entry = entry->next) {
     if (SameText(entry, text, hash)) {
       ++entry->references;
+      recent = RecentText{text.data(), text.size(), entry};
       return entry;
     }
   }
@@ -210,6 +233,7 @@ InternedString* ValueArena::Intern(std::string_view text, uint32_t hash) {
       throw;
     }
     entry->text = copy;
+    ++heapTexts_;
   }
   entry->length = static_cast<uint32_t>(text.size());
   entry->hash = hash;
@@ -218,6 +242,7 @@ InternedString* ValueArena::Intern(std::string_view text, uint32_t hash) {
   entry->next = bucket;
   bucket = entry;
   ++internedCount_;
+  recent = RecentText{text.data(), text.size(), entry};
   return entry;
 }
 
@@ -227,9 +252,13 @@ void ValueArena::Release(InternedString* entry) noexcept {
   InternedString** link = &buckets_[entry->hash & (bucketCount_ - 1)];
   while (*link != entry) link = &(*link)->next;
   *link = entry->next;
+  for (RecentText& recent : recent_) {
+    if (recent.entry == entry) recent = RecentText{nullptr, 0, nullptr};
+  }
   if (IsInline(entry)) {
     FreeBlock(entry, InlineBlockSize(entry->length));
   } else {
+    --heapTexts_;
     Free(const_cast<char*>(entry->text));
     FreeBlock(entry, sizeof(InternedString));
   }

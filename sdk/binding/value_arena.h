@@ -32,7 +32,8 @@ class ValueArena {
   static constexpr std::size_t kInitialBuckets = 8;
 
   ValueArena() noexcept;
-  /// Returns every page still held; interned texts still held are freed.
+  /// Returns every page, blocks in use or not, and frees the texts of interned strings: a
+  /// root being destroyed need not return its blocks one by one.
   ~ValueArena();
   ValueArena(const ValueArena&) = delete;
   ValueArena& operator=(const ValueArena&) = delete;
@@ -75,6 +76,7 @@ class ValueArena {
  private:
   struct SizeClass {
     PageHeader* head;  // pages with a free block, the current one first
+    PageHeader* full;  // pages without one, kept only so the arena can give them all back
     bool firstPageReady;
     alignas(16) unsigned char firstPage[kFirstPageSize];
   };
@@ -82,7 +84,22 @@ class ValueArena {
   PageHeader* NewPage(SizeClass& sizeClass, std::size_t blockSize);
   void Grow();
 
+  // The last texts interned, by the caller's address: member names and texts copied from
+  // another tree come again and again from the same place, and are then found without hashing.
+  struct RecentText {
+    const char* data;
+    std::size_t length;
+    InternedString* entry;
+  };
+  static constexpr std::size_t kRecentTexts = 32;
+  static std::size_t RecentSlot(const char* data, std::size_t length) noexcept {
+    return ((reinterpret_cast<uintptr_t>(data) >> 3) ^ length) & (kRecentTexts - 1);
+  }
+  InternedString* FindRecent(std::string_view text) noexcept;
+
   SizeClass classes_[kSizeClasses];
+  RecentText recent_[kRecentTexts];
+  std::size_t heapTexts_ = 0;
   std::size_t pageCount_ = 0;
   InternedString** buckets_;
   std::size_t bucketCount_ = kInitialBuckets;

@@ -94,6 +94,23 @@ TEST(ValueArena, TextsDifferingAfterAZeroByteAreDistinct) {
   for (InternedString* entry : {one, other, shorter}) arena.Release(entry);
 }
 
+// Texts are found again by the caller's address only when the bytes there are still the same.
+TEST(ValueArena, AReusedCallerBufferIsNotMistakenForItsOldText) {
+  ValueArena arena;
+  std::string buffer = "alpha";
+  InternedString* alpha = arena.Intern(buffer);
+  buffer[0] = 'b';
+  InternedString* blpha = arena.Intern(buffer);
+  EXPECT_NE(alpha, blpha);
+  EXPECT_EQ(blpha->View(), "blpha");
+  arena.Release(blpha);
+  InternedString* again = arena.Intern(buffer);
+  EXPECT_EQ(again->View(), "blpha");
+  EXPECT_EQ(again->references, 1u);
+  EXPECT_EQ(arena.Intern(std::string_view(buffer).substr(0, 4))->View(), "blph");
+  EXPECT_EQ(arena.InternedCount(), 3u);
+}
+
 TEST(ValueArena, LongTextsAreKept) {
   ValueArena arena;
   std::string text(1000, 'q');
