@@ -354,8 +354,9 @@ const BindingValue& BindingValue::Element(std::size_t index) const noexcept {
 const BindingValue* BindingValue::FindMember(std::string_view name) const noexcept {
   if (kind_ != ValueKind::Structure) return nullptr;
   const MemberMap* members = Internals::Map(*this);
-  auto found = members->find(name);
-  return found == members->end() ? nullptr : &found->second;
+  // One ordering test per node, then one equality test, where find would order twice at the end.
+  auto found = members->lower_bound(name);
+  return found == members->end() || found->first->View() != name ? nullptr : &found->second;
 }
 
 const BindingValue& BindingValue::Member(std::string_view name) const noexcept {
