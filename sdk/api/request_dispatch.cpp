@@ -1,0 +1,528 @@
+// Request dispatch: route selection, argument binding, the handler call and the response.
+#include "sdk/api/request_dispatch.h"
+
+#include <chrono>
+#include <cstring>
+#include <unordered_map>
+
+#include "sdk/api/api_handler.h"
+#include "sdk/api/api_registration.h"
+#include "sdk/api/json_codec.h"
+#include "sdk/api/method_text.h"
+#include "sdk/api/route_selection.h"
+#include "sdk/api/url_decode.h"
+#include "sdk/api/yaml_reader.h"
+#include "sdk/binding/api_help.h"
+#include "sdk/binding/binding_registry.h"
+#include "sdk/binding/builtin_types.h"
+#include "sdk/binding/flat_value_conversion.h"
+#include "sdk/binding/function_descriptor.h"
+#include "sdk/binding/msgpack_reader.h"
+#include "sdk/diag/format.h"
+#include "sdk/host/allocation.h"
+
+namespace Vela::Sdk {
+
+namespace {
+
+constexpr std::string_view kMessagePackType = "application/x-msgpack";  // also "application/x-msgpack-ext"
+constexpr std::string_view kJsonType = "application/json";
+constexpr std::string_view kJsonApiType = "application/vnd.api+json";
+constexpr std::string_view kYamlBodyType = "application/x-yaml";
+constexpr std::string_view kYamlParameterType = "text/x-yaml";
+constexpr std::string_view kOctetStreamType = "application/octet-stream";
+
+char LowerAscii(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) noexcept {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return false;
+  }
+  return true;
+}
+
+std::string_view TextOrEmpty(const char* text) noexcept { return text == nullptr ? std::string_view() : text; }
+
+void SetError(HostResponse& response, const char* staticText) noexcept {
+  response.error = const_cast<char*>(staticText);
+  response.errorOwned = 0;
+}
+
+void SetOwnedError(HostResponse& response, std::string_view text) noexcept {
+  response.error = DuplicateText(text.data(), text.size());
+  response.errorOwned = response.error != nullptr ? 1 : 0;
+}
+
+/// The parameter named exactly `name`, or -1.
+std::ptrdiff_t FindParameter(const FunctionDescriptor& function, std::string_view name) noexcept {
+  const uint32_t hash = Fnv1a(name);
+  for (std::size_t i = 0; i < function.arguments.size(); ++i) {
+    const ArgumentDescriptor& argument = function.arguments[i];
+    if (argument.nameHash == hash && argument.name == name) return static_cast<std::ptrdiff_t>(i);
+  }
+  return -1;
+}
+
+ArgumentLocation AllowedLocation(std::span<const ArgumentLocation> locations, std::size_t index) noexcept {
+  return index < locations.size() ? locations[index] : ArgumentLocation::kAny;
+}
+
+void EnsureSized(std::vector<BindingValue>& values, const FunctionDescriptor& function) {
+  if (values.size() < function.arguments.size()) values.resize(function.arguments.size());
+}
+
+bool IsStructured(BindingType type) noexcept {
+  return type == kBindingObject || type == kBindingVector || type == kBindingStruct;
+}
+
+bool IsJsonSpace(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string_view SkipSpaces(std::string_view text) noexcept {
+  std::size_t i = 0;
+  while (i < text.size() && IsJsonSpace(text[i])) ++i;
+  return text.substr(i);
+}
+
+bool LooksLikeMessagePackText(std::string_view text) noexcept {
+  if (text.empty()) return false;
+  const auto first = static_cast<uint8_t>(text[0]);
+  return (first >= 0x80 && first <= 0x9F) || (first >= 0xDC && first <= 0xDF);
+}
+
+bool LooksLikeJsonText(std::string_view text) noexcept {
+  std::string_view rest = SkipSpaces(text);
+  return !rest.empty() && (rest[0] == '{' || rest[0] == '[');
+}
+
+bool LooksLikeYamlText(std::string_view text) noexcept { return SkipSpaces(text).starts_with("---"); }
+
+enum class IndexParse { kOk, kFormat, kRange };
+
+int DigitValue(char c) noexcept {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return 99;
+}
+
+/// An unsigned number with automatic base, as strtoul with base 0 reads it: "0x" hexadecimal,
+/// a leading 0 octal, else decimal. Trailing characters are a format error; 2^31 and more is out
+/// of range.
+IndexParse ParseIndex(std::string_view segment, uint64_t& index) noexcept {
+  std::size_t i = 0;
+  uint64_t base = 10;
+  if (segment.size() > 2 && segment[0] == '0' && (segment[1] == 'x' || segment[1] == 'X') &&
+      DigitValue(segment[2]) < 16) {
+    base = 16;
+    i = 2;
+  } else if (segment[0] == '0') {
+    base = 8;
+  }
+  uint64_t value = 0;
+  bool overflow = false;
+  for (; i < segment.size(); ++i) {
+    const auto digit = static_cast<uint64_t>(DigitValue(segment[i]));
+    if (digit >= base) break;
+    if (value > (UINT64_MAX - digit) / base) {
+      overflow = true;
+    } else {
+      value = value * base + digit;
+    }
+  }
+  if (i != segment.size()) return IndexParse::kFormat;
+  if (overflow || value >= (uint64_t{1} << 31)) return IndexParse::kRange;
+  index = value;
+  return IndexParse::kOk;
+}
+
+uint64_t NowTicks() noexcept {
+  auto since = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(since).count() / 100);
+}
+
+ApiRequestInfo MakeRequestInfo(const HostRequest& request, const RequestContext& context,
+                               const FunctionDescriptor& function) {
+  ApiRequestInfo info;
+  info.hostContext = request.hostContext;
+  info.ticks = NowTicks();
+  info.registry = function.registry;
+  info.url = context.url;
+  info.method = context.method;
+  if (context.method == kMethodCustom) info.customMethod = context.customMethod;
+  if (request.headers != nullptr) {
+    info.headers.reserve(request.headerCount);
+    for (uint32_t i = 0; i < request.headerCount; ++i) {
+      const HostHeader& header = request.headers[i];
+      if (header.name != nullptr && header.value != nullptr) info.headers.emplace_back(header.name, header.value);
+    }
+  }
+  return info;
+}
+
+/// Releases the handler's token when dispatch leaves, after the response is written or when a
+/// step throws.
+class TokenRelease {
+ public:
+  TokenRelease(ApiHandler& handler, const ApiToken& token) noexcept : handler_(handler), token_(token) {}
+  ~TokenRelease() {
+    if (token_ != 0) handler_.Release(token_);
+  }
+  TokenRelease(const TokenRelease&) = delete;
+  TokenRelease& operator=(const TokenRelease&) = delete;
+
+ private:
+  ApiHandler& handler_;
+  const ApiToken& token_;
+};
+
+}  // namespace
+
+void ResetResponse(HostResponse& response) noexcept {
+  std::memset(static_cast<void*>(&response), 0, sizeof response);
+  response.release = &ReleaseHostResponse;
+}
+
+void WriteInvalidFunction(HostResponse& response) noexcept {
+  SetError(response, DispatchText::kInvalidFunction);
+  response.status = kInvalidFunctionStatus;
+  response.release = &ReleaseHostResponse;
+}
+
+void HandleRequest(const BindingRegistry* registry, HostResponse& response, const HostRequest& request,
+                   std::span<const ApiRoute> routes) {
+  ResetResponse(response);
+  RequestContext context;
+  context.url = TextOrEmpty(request.url);
+  context.method = RequestMethodCode(request.method);
+  if (context.method == kMethodCustom) context.customMethod = TextOrEmpty(request.customMethod);
+  if (!FindRoute(context, routes, false)) {
+    WriteInvalidFunction(response);
+    return;
+  }
+  if (registry != nullptr && context.function != nullptr && context.function->HasTag(kBuiltinTag)) {
+    DispatchBuiltin(*registry, response, context);
+  } else {
+    DispatchRequest(response, request, context);
+  }
+}
+
+void DispatchBuiltin(const BindingRegistry& registry, HostResponse& response, const RequestContext& context) {
+  if (context.function == nullptr || context.function->name != DispatchText::kHelpFunctionName) {
+    SetError(response, DispatchText::kUnsupportedBuiltin);
+    response.status = kBadRequestStatus;
+    return;
+  }
+  BindingValue help;
+  BuildApiHelp(help, registry, registry.SnapshotFunctions(), registry.SnapshotTypes(), registry.SnapshotEvents(),
+               BindingHelpFormat::Full);
+  if (!ValueToFlat(help, &response.body, &registry)) {
+    SetError(response, DispatchText::kResultNotConvertible);
+    response.status = kBadRequestStatus;
+  }
+}
+
+ArgumentTexts ParseQuery(std::string_view url) {
+  ArgumentTexts query;
+  const std::size_t mark = url.find('?');
+  if (mark == std::string_view::npos) return query;
+  std::unordered_map<std::string, std::size_t> positions;
+  std::string_view rest = url.substr(mark + 1);
+  while (true) {
+    const std::size_t end = rest.find('&');
+    std::string_view piece = rest.substr(0, end);
+    if (!piece.empty()) {
+      const std::size_t equals = piece.find('=');
+      std::string name = UrlDecode(piece.substr(0, equals));
+      std::string text = equals == std::string_view::npos ? std::string() : UrlDecode(piece.substr(equals + 1));
+      auto [found, inserted] = positions.try_emplace(name, query.size());
+      if (inserted) {
+        query.emplace_back(std::move(name), std::move(text));
+      } else {
+        query[found->second].second = std::move(text);
+      }
+    }
+    if (end == std::string_view::npos) break;
+    rest.remove_prefix(end + 1);
+  }
+  return query;
+}
+
+ArgumentTexts CollectHeaderArguments(const FunctionDescriptor& function, std::span<const ArgumentLocation> locations,
+                                     const HostRequest& request) {
+  ArgumentTexts found;
+  if (request.headers == nullptr || request.headerCount == 0) return found;
+  std::vector<std::size_t> wanted;
+  for (std::size_t i = 0; i < function.arguments.size(); ++i) {
+    ArgumentLocation allowed = AllowedLocation(locations, i);
+    if (allowed == ArgumentLocation::kAny || allowed == ArgumentLocation::kHeader) wanted.push_back(i);
+  }
+  if (wanted.empty()) return found;
+  std::unordered_map<std::string_view, std::string_view> headers;
+  headers.reserve(request.headerCount < 64 ? request.headerCount : 64);
+  for (uint32_t i = 0; i < request.headerCount; ++i) {
+    const HostHeader& header = request.headers[i];
+    if (header.name == nullptr || header.value == nullptr) continue;
+    headers[header.name] = header.value;
+  }
+  for (std::size_t index : wanted) {
+    const std::string& declared = function.arguments[index].name;
+    std::string lower(declared);
+    for (char& c : lower) c = LowerAscii(c);
+    auto header = headers.find(lower);
+    if (header != headers.end()) found.emplace_back(declared, std::string(header->second));
+  }
+  return found;
+}
+
+void BindArguments(BindingResult& result, std::vector<BindingValue>& values, const FunctionDescriptor& function,
+                   std::span<const ArgumentLocation> locations, const ArgumentTexts& query, const PathParameters& path,
+                   const ArgumentTexts& headers, ArgumentPathBudget* budget) {
+  values.clear();
+  values.resize(function.arguments.size());
+  for (std::size_t i = 0; i < function.arguments.size(); ++i) {
+    const ArgumentDescriptor& argument = function.arguments[i];
+    if (argument.type.type == kBindingBool && !argument.optional && values[i].IsEmpty()) values[i] = false;
+  }
+  ArgumentPathBudget requestBudget;
+  if (budget == nullptr) budget = &requestBudget;
+  for (const auto& [name, text] : headers) {
+    ApplyArgument(result, values, function, locations, name, text, {}, ArgumentLocation::kHeader, budget);
+    if (!result.Ok()) return;
+  }
+  for (const auto& [name, text] : path) {
+    ApplyArgument(result, values, function, locations, name, text, {}, ArgumentLocation::kPath, budget);
+    if (!result.Ok()) return;
+  }
+  for (const auto& [name, text] : query) {
+    ApplyArgument(result, values, function, locations, name, text, {}, ArgumentLocation::kQuery, budget);
+    if (!result.Ok()) return;
+  }
+}
+
+void ApplyArgument(BindingResult& result, std::vector<BindingValue>& values, const FunctionDescriptor& function,
+                   std::span<const ArgumentLocation> locations, std::string_view name, std::string_view valueText,
+                   std::string_view contentType, ArgumentLocation location, ArgumentPathBudget* budget) {
+  if (!result.Ok()) return;
+  const std::size_t dot = name.find('.');
+  const std::string_view baseName = name.substr(0, dot);
+  const std::ptrdiff_t found = FindParameter(function, baseName);
+  if (found < 0) return result.Fail(Format(DispatchText::kUnknownArgument, baseName, function.name));
+  const auto index = static_cast<std::size_t>(found);
+  const ArgumentLocation allowed = AllowedLocation(locations, index);
+  if (allowed != ArgumentLocation::kAny && allowed != location) {
+    return result.Fail(Format(DispatchText::kInvalidLocation, baseName, function.name));
+  }
+  EnsureSized(values, function);
+  const ArgumentDescriptor& argument = function.arguments[index];
+  BindingValue& value = values[index];
+
+  if (dot == std::string_view::npos) {
+    if (!valueText.empty()) {
+      return DecodeParameterText(result, value, function, argument.name, valueText, contentType,
+                                 IsStructured(argument.type.type));
+    }
+    switch (argument.type.type) {
+      case kBindingBool:
+        value = true;
+        return;
+      case kBindingObject:
+      case kBindingStruct:
+        value.Clear();
+        value.MakeStructure();
+        return;
+      case kBindingVector:
+        value.Clear();
+        value.MakeCollection();
+        return;
+      default:
+        return result.Fail(Format(DispatchText::kExpectedValue, argument.name));
+    }
+  }
+
+  std::string_view path = name.substr(dot + 1);
+  std::size_t segmentCount = 1;
+  for (char c : path) segmentCount += c == '.' ? 1 : 0;
+  if (segmentCount > kMaxArgumentPathSegments) {
+    return result.Fail(Format(DispatchText::kPathTooDeep, baseName, function.name, kMaxArgumentPathSegments));
+  }
+  ArgumentPathBudget callBudget;
+  if (budget == nullptr) budget = &callBudget;
+  BindingValue* current = &value;
+  while (true) {
+    const std::size_t end = path.find('.');
+    const std::string_view segment = path.substr(0, end);
+    if (!segment.empty() && segment[0] >= '0' && segment[0] <= '9') {
+      uint64_t elementIndex = 0;
+      switch (ParseIndex(segment, elementIndex)) {
+        case IndexParse::kFormat:
+          return result.Fail(Format(DispatchText::kIndexFormat, segment));
+        case IndexParse::kRange:
+          return result.Fail(Format(DispatchText::kIndexRange, segment));
+        case IndexParse::kOk:
+          break;
+      }
+      if (current->Kind() != ValueKind::Collection) current->MakeCollection();
+      const std::size_t size = current->Size();
+      if (elementIndex >= size) {
+        // Growth is paid from the request's budget, so a short URL cannot ask for a huge array.
+        const uint64_t growth = elementIndex + 1 - size;
+        if (elementIndex > kMaxArgumentIndex || growth > budget->elementsLeft) {
+          return result.Fail(Format(DispatchText::kIndexRange, segment));
+        }
+        budget->elementsLeft -= static_cast<std::size_t>(growth);
+      }
+      current = &current->ElementForWriting(static_cast<std::size_t>(elementIndex));
+    } else {
+      current = &current->MemberForWriting(segment);
+    }
+    if (end == std::string_view::npos) break;
+    path.remove_prefix(end + 1);
+  }
+  DecodeParameterText(result, *current, function, argument.name, valueText, contentType, false);
+}
+
+void DecodeParameterText(BindingResult& result, BindingValue& target, const FunctionDescriptor& function,
+                         std::string_view parameterName, std::string_view text, std::string_view contentType,
+                         bool structured) {
+  if (!result.Ok()) return;
+  const bool sniff = structured && contentType.empty();
+  if (StartsWithNoCase(contentType, kMessagePackType) || (sniff && LooksLikeMessagePackText(text))) {
+    BindingResult decoded = DecodeMessagePack(text.data(), text.size());
+    if (!decoded.Ok()) {
+      return result.Fail(Format(DispatchText::kMessagePackParameter, parameterName, function.name, decoded.ErrorText()));
+    }
+    target = std::move(decoded.Value());
+  } else if (StartsWithNoCase(contentType, kJsonType) || (sniff && LooksLikeJsonText(text))) {
+    BindingResult decoded = JsonToValue(std::string(text));
+    if (!decoded.Ok()) {
+      return result.Fail(Format(DispatchText::kJsonParameter, parameterName, function.name, decoded.ErrorText()));
+    }
+    target = std::move(decoded.Value());
+  } else if (StartsWithNoCase(contentType, kYamlParameterType) || (sniff && LooksLikeYamlText(text))) {
+    BindingResult decoded = YamlToValue(text);
+    if (!decoded.Ok()) {
+      return result.Fail(Format(DispatchText::kYamlParameter, parameterName, function.name, decoded.ErrorText()));
+    }
+    target = std::move(decoded.Value());
+  } else if (StartsWithNoCase(contentType, kOctetStreamType)) {
+    target.SetBlob(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  } else {
+    target.SetString(text);
+  }
+}
+
+void BindTypedArguments(BindingResult& result, std::vector<BindingValue>& values, const FunctionDescriptor& function,
+                        const HostRequest& request, std::size_t pathParameterCount) {
+  if (!result.Ok() || request.arguments == nullptr) return;
+  EnsureSized(values, function);
+  for (uint32_t i = 0; i < request.argumentCount; ++i) {
+    const HostArgument& argument = request.arguments[i];
+    std::ptrdiff_t index = -1;
+    if (argument.name != nullptr) {
+      index = FindParameter(function, argument.name);
+      if (index < 0) return result.Fail(Format(DispatchText::kUnknownArgument, argument.name, function.name));
+    } else {
+      const std::size_t position = i + pathParameterCount;
+      if (position >= function.arguments.size()) {
+        return result.Fail(Format(DispatchText::kUnknownArgument, position, function.name));
+      }
+      index = static_cast<std::ptrdiff_t>(position);
+    }
+    const auto slot = static_cast<std::size_t>(index);
+    BindingResult converted;
+    FlatToValue(argument.value, function.arguments[slot].name, converted);
+    if (!converted.Ok()) return result.Fail(converted.ErrorText());
+    values[slot] = std::move(converted.Value());
+  }
+}
+
+void BindBody(BindingResult& result, std::vector<BindingValue>& values, const FunctionDescriptor& function,
+              std::span<const ArgumentLocation> locations, const HostRequest& request) {
+  if (request.body == nullptr || request.bodyLength == 0) return;
+  std::size_t index = 0;
+  while (index < function.arguments.size() && AllowedLocation(locations, index) != ArgumentLocation::kBody) ++index;
+  if (index == function.arguments.size()) return;
+  EnsureSized(values, function);
+  const std::string_view contentType = TextOrEmpty(request.contentType);
+  const auto* bytes = reinterpret_cast<const char*>(request.body);
+  BindingResult decoded;
+  if (StartsWithNoCase(contentType, kMessagePackType)) {
+    std::size_t consumed = 0;
+    decoded = DecodeMessagePack(request.body, request.bodyLength, &consumed);
+    if (decoded.Ok() && consumed < request.bodyLength) decoded.Fail(DispatchText::kExtraMessagePack);
+  } else if (StartsWithNoCase(contentType, kJsonType) || StartsWithNoCase(contentType, kJsonApiType)) {
+    decoded = JsonToValue(std::string(bytes, request.bodyLength));
+  } else if (StartsWithNoCase(contentType, kYamlBodyType)) {
+    decoded = YamlToValue(bytes, request.bodyLength);
+  } else {
+    decoded.Fail(DispatchText::kUnsupportedBody);
+  }
+  // A body failure is reported in place of any earlier one.
+  if (!decoded.Ok()) return result.Fail(decoded.ErrorText());
+  values[index] = std::move(decoded.Value());
+}
+
+void DispatchRequest(HostResponse& response, const HostRequest& request, const RequestContext& context) {
+  const FunctionDescriptor* function = context.function;
+  const auto* registration = dynamic_cast<const ApiRegistration*>(context.registration);
+  if (function == nullptr || registration == nullptr || registration->Handler() == nullptr) {
+    WriteInvalidFunction(response);
+    return;
+  }
+  ApiHandler& handler = *registration->Handler();
+  const std::span<const ArgumentLocation> locations = registration->Locations();
+
+  ApiResult result;
+  std::vector<BindingValue> values;
+  const ArgumentTexts headers = CollectHeaderArguments(*function, locations, request);
+  const ArgumentTexts query = ParseQuery(context.url);
+  BindArguments(result.value, values, *function, locations, query, context.pathParameters, headers);
+  BindTypedArguments(result.value, values, *function, request, context.pathParameters.size());
+  BindBody(result.value, values, *function, locations, request);
+
+  ApiToken token = 0;
+  TokenRelease release(handler, token);
+  if (result.Ok()) token = handler.Invoke(result, values, request.hostContext);
+  if (result.Ok()) {
+    if (TakesRequestInfo(handler.RequestInfoType())) {
+      const ApiRequestInfo info = MakeRequestInfo(request, context, *function);
+      handler.Complete(result, &info, token, request.hostContext);
+    } else {
+      handler.Complete(result, nullptr, token, request.hostContext);
+    }
+  }
+  WriteResponse(response, result, function->registry);
+}
+
+void WriteResponse(HostResponse& response, ApiResult& result, const BindingRegistry* registry) {
+  int32_t status = result.status;
+  if (!result.value.Ok()) {
+    SetOwnedError(response, result.value.ErrorText());
+  } else if (!ValueToFlat(result.value.Value(), &response.body, registry)) {
+    // The result's own status would make the missing value look like an answer.
+    SetError(response, DispatchText::kResultNotConvertible);
+    status = kBadRequestStatus;
+  }
+  response.resultKind = result.resultKind;
+  response.format = result.format >= 1 && result.format <= 3 ? result.format : 0;
+  response.status = status;
+  response.text = result.text.empty() ? const_cast<char*>("") : DuplicateText(result.text.data(), result.text.size());
+  if (!result.headers.empty()) {
+    auto* headers = static_cast<HostHeader*>(Allocate(result.headers.size() * sizeof(HostHeader)));
+    if (headers != nullptr) {
+      uint32_t count = 0;
+      for (const auto& [name, value] : result.headers) {
+        headers[count].name = DuplicateText(name.data(), name.size());
+        headers[count].value = DuplicateText(value.data(), value.size());
+        ++count;
+      }
+      response.headers = headers;
+      response.headerCount = count;
+    }
+  }
+  result.stream.MoveInto(response);
+  response.release = &ReleaseHostResponse;
+}
+
+}  // namespace Vela::Sdk
