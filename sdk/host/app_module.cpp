@@ -88,12 +88,6 @@ void AppModule::AddHostListener(const std::string& name, HostEventCallback deliv
   AddEventListener(name.c_str(), hostContext_, delivery, this, flag);
 }
 
-std::vector<std::string> AppModule::ListenedEventNames() const {
-  std::vector<std::string> names;
-  for (const auto& entry : hostEventHandlers_) names.push_back(entry.first);
-  return names;
-}
-
 bool AppModule::Handshake(PluginHandshake& record) {
   PluginApiVersion host{record.major, record.minor, record.patch, {}, {}};
   PluginApiVersion own = PluginApiVersionOfSdk();

@@ -73,7 +73,7 @@ class AppModule {
   bool Handshake(PluginHandshake& record);
   /// The Initialise entry: false when the service does not start.
   bool Initialise(HostServices& services);
-  /// The Destroy entry: shuts down and deletes the object.
+  /// The Destroy entry: shuts down and deletes the object, which must come from new.
   void Destroy();
 
   /// The request callback on every function record of the API table; the request's
@@ -94,8 +94,6 @@ class AppModule {
   /// Null until the handshake has built it.
   const FlatApiDescription* ApiTable() const { return api_ == nullptr ? nullptr : api_->Description(); }
   BindingRegistry& Registry() { return registry_; }
-  /// Names of the host events this module listens to.
-  std::vector<std::string> ListenedEventNames() const;
 
  protected:
   explicit AppModule(std::string shortName);
