@@ -162,7 +162,7 @@ TypeDescriptor* ReferencedDescriptorOf(const BindingRegistry& registry) {
 }
 
 /// The TypeSpec of T for fields, arguments and results; void gives code 0. Struct and enum types
-/// must be registered before a spec referring to them is made, or the spec refers to none.
+/// must be registered before a TypeSpec referring to them is made, or the TypeSpec refers to none.
 template <class T>
 TypeSpec TypeSpecOf(const BindingRegistry& registry) {
   if constexpr (std::is_void_v<T>) {

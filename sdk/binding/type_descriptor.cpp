@@ -5,7 +5,7 @@ namespace Vela::Sdk {
 
 namespace {
 
-/// The spec of the element of a vector or map, which shares the container's referenced type.
+/// The TypeSpec of the element of a vector or map, which shares the container's referenced type.
 TypeSpec ElementSpec(const TypeSpec& spec) { return TypeSpec{spec.element, kBindingNone, spec.referenced}; }
 
 /// Replaces the "%1" of an epytext pattern.

@@ -48,7 +48,7 @@ struct FieldDescriptor {
   uint8_t optional = 0; // 1: the native type is optional; converted only through the converter
   std::unique_ptr<FieldConverter> converter;
 
-  /// The spec the flat API description reports.
+  /// The TypeSpec the flat API description reports.
   const TypeSpec& ReportedType() const noexcept { return hostType.type != kBindingNone ? hostType : type; }
 };
 

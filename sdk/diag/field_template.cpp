@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "sdk/diag/format.h"
-#include "sdk/diag/format_specification.h"
+#include "sdk/diag/format_directive.h"
 
 namespace Vela::Sdk {
 

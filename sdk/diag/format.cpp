@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sdk/diag/format_specification.h"
+#include "sdk/diag/format_directive.h"
 
 namespace Vela::Sdk {
 
