@@ -2,6 +2,7 @@
 #include "sdk/host/app_module.h"
 
 #include "sdk/api/function_name.h"
+#include "sdk/api/request_entry.h"
 #include "sdk/diag/assertion.h"
 #include "sdk/diag/format.h"
 #include "sdk/host/allocation.h"
@@ -114,11 +115,7 @@ void AppModule::RegisterSdkTypes() {}
 
 void AppModule::BuildApiTable() {
   api_ = FlatApiStorage::Build(registry_);
-  FlatApiDescription* description = api_->Description();
-  for (uint32_t i = 0; i < description->functionCount; ++i) {
-    description->functions[i].requestCallback = &HandleHostRequest;
-    description->functions[i].requestContext = this;
-  }
+  AttachRequestEntries(*api_->Description(), api_->Functions());
 }
 
 bool AppModule::Initialise(HostServices& services) {
@@ -141,15 +138,6 @@ void AppModule::Destroy() {
   shuttingDown_ = 1;
   Shutdown();
   delete this;
-}
-
-void AppModule::HandleHostRequest(HostResponse* response, HostRequest* request) noexcept {
-  if (response == nullptr) return;
-  (void)request;
-  response->error = const_cast<char*>(kInvalidFunctionText);
-  response->errorOwned = 0;
-  response->status = kInvalidFunctionStatus;
-  response->release = &ReleaseHostResponse;
 }
 
 uint8_t AppModule::InitialiseEntry(void* handle, HostServices* services) noexcept {

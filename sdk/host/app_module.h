@@ -17,9 +17,6 @@
 
 namespace Vela::Sdk {
 
-/// Error text of a request for a function the plug-in does not serve.
-inline constexpr char kInvalidFunctionText[] = "Invalid function";
-inline constexpr int32_t kInvalidFunctionStatus = 404;
 /// Fatal error raised for a host whose plug-in API this plug-in cannot serve.
 inline constexpr char kIncompatibleHostError[] = "ALE-EECF0606";
 
@@ -75,10 +72,6 @@ class AppModule {
   bool Initialise(HostServices& services);
   /// The Destroy entry: shuts down and deletes the object, which must come from new.
   void Destroy();
-
-  /// The request callback on every function record of the API table; the request's
-  /// registration is the record's context.
-  static void HandleHostRequest(HostResponse* response, HostRequest* request) noexcept;
 
   const std::string& ShortName() const { return shortName_; }
   uintptr_t HostContext() const { return hostContext_; }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "devhost/host_stand_in.h"
+#include "sdk/api/request_entry.h"
 
 namespace Vela::Sdk {
 namespace {
@@ -269,23 +270,21 @@ TEST(AppModule, DestroyShutsDownThenDeletes) {
   EXPECT_TRUE(loaded.host.Listeners().empty());
 }
 
-TEST(AppModule, FunctionsAnswerInvalidFunctionUntilDispatched) {
+// Every function record carries the request entry; one registered without a route has
+// nothing to dispatch to.
+TEST(AppModule, FunctionRecordsCarryTheRequestEntry) {
   Loaded loaded;
   Load(loaded);
   ASSERT_EQ(loaded.host.FunctionNames(), (std::vector<std::string>{"GetTestThings"}));
   const FlatFunctionRecord* record = loaded.host.FindFunction("GetTestThings");
-  EXPECT_EQ(+record->requestCallback, &AppModule::HandleHostRequest);
-  EXPECT_EQ(+record->requestContext, loaded.module);
+  EXPECT_EQ(+record->requestCallback, &HandleRegisteredRequest);
 
   DevHost::ApiResponse response = loaded.host.Call("GetTestThings", DevHost::ApiRequest{});
   EXPECT_EQ(response.Error(), "Invalid function");
   EXPECT_EQ(response.Status(), 404);
-  EXPECT_EQ(+response.Get().release, &ReleaseHostResponse);
   response.Release();
   HostResponse zero{};
   EXPECT_EQ(std::memcmp(&response.Get(), &zero, sizeof zero), 0);
-
-  AppModule::HandleHostRequest(nullptr, nullptr);
 }
 
 }  // namespace
