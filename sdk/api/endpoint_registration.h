@@ -277,13 +277,13 @@ FunctionDescriptor* RegisterEndpoint(BindingRegistry& registry, Owner& owner, in
                                         std::make_index_sequence<N>{});
 }
 
-/// The same for a handler without arguments (a request information parameter aside).
+/// The same for a handler without arguments (a request information parameter aside). Only such
+/// handlers see this form, so that a braced argument list never reads as EndpointOptions.
 template <class Owner, class Method>
+  requires(EndpointDetail::MethodTraits<Method>::Parameters::kArguments == 0)
 FunctionDescriptor* RegisterEndpoint(BindingRegistry& registry, Owner& owner, int32_t method,
                                      std::string_view urlTemplate, Method handler, EndpointOptions options = {}) {
   EndpointDetail::CheckSignature<Owner, Method>();
-  using Parameters = typename EndpointDetail::MethodTraits<Method>::Parameters;
-  static_assert(Parameters::kArguments == 0, "this handler takes arguments: name each with an EndpointArgument");
   return EndpointDetail::RegisterMember(registry, owner, method, urlTemplate, handler, {}, std::move(options),
                                         std::make_index_sequence<0>{});
 }
