@@ -1,15 +1,215 @@
-// The plug-in object of ark-simple-dialog-messages: the store, routes and intake attach here.
+// The plug-in object of ark-simple-dialog-messages.
 #include "plugins/ark-simple-dialog-messages/simple_dialog_messages_module.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <utility>
+
+#include "sdk/api/endpoint_registration.h"
+#include "sdk/binding/type_registration.h"
+#include "sdk/diag/log.h"
 
 namespace Vela::Client::SimpleDialogMessages::Api {
 
+using Vela::Sdk::ArgumentLocation;
+using Vela::Sdk::Failure;
+using Vela::Sdk::kCategoryDbg;
+using Vela::Sdk::kLogAlways;
+using Vela::Sdk::kLogWarn;
+using Vela::Sdk::Log;
+
+const std::unordered_set<std::string> kAcceptedMessageTypes = {"championMastery"};
+
+namespace {
+
+// A request failure whose message is a printf-style text, as its log record has it.
+Failure FailureOf(const char* format, long long messageId) {
+  char text[256];
+  std::snprintf(text, sizeof text, format, messageId);
+  return Failure(kBadRequestStatus, text);
+}
+
+BindingValue ListOfTexts(const std::vector<std::string>& texts) {
+  BindingValue list;
+  list.MakeCollection();
+  list.Reserve(texts.size());
+  for (const std::string& text : texts) list.Append() = std::string_view(text);
+  return list;
+}
+
+}  // namespace
+
+bool IsHeldGameflowPhase(GameflowPhase phase) noexcept {
+  return std::find(kHeldGameflowPhases.begin(), kHeldGameflowPhases.end(), phase) != kHeldGameflowPhases.end();
+}
+
 SimpleDialogMessagesModule::SimpleDialogMessagesModule() : AppModule(kShortName) {}
 
+// Members go in reverse order: the held messages first, then the visible ones.
 SimpleDialogMessagesModule::~SimpleDialogMessagesModule() = default;
 
-void SimpleDialogMessagesModule::RegisterRoutes() {}
+void SimpleDialogMessagesModule::RegisterTypes() {
+  using Vela::Sdk::RegisterEnum;
+  using Vela::Sdk::RegisterStruct;
+  Vela::Sdk::BindingRegistry& registry = Registry();
+  const std::string& prefix = ApiNamePrefix();
+
+  // The platform's own records keep their bare names and carry no tags.
+  RegisterStruct<SimpleDialogMessage>(registry, "SimpleDialogMessage")
+      .Field("accountId", &SimpleDialogMessage::accountId)
+      .Field("msgId", &SimpleDialogMessage::msgId)
+      .Field("type", &SimpleDialogMessage::type)
+      .Field("params", &SimpleDialogMessage::params);
+  RegisterStruct<SimpleDialogMessageResponse>(registry, "SimpleDialogMessageResponse")
+      .Field("accountId", &SimpleDialogMessageResponse::accountId)
+      .Field("msgId", &SimpleDialogMessageResponse::msgId)
+      .Field("command", &SimpleDialogMessageResponse::command);
+
+  RegisterStruct<Message>(registry, prefix + "Message")
+      .Field("id", &Message::id)
+      .Field("type", &Message::type)
+      .Field("body", &Message::body)
+      .Tags(Tags());
+  RegisterStruct<LocalMessageRequest>(registry, prefix + "LocalMessageRequest")
+      .Field("msgType", &LocalMessageRequest::msgType)
+      .Field("msgBody", &LocalMessageRequest::msgBody)
+      .Tags(Tags());
+  RegisterStruct<SimpleMessage>(registry, prefix + "SimpleMessage")
+      .Field("accountId", &SimpleMessage::accountId)
+      .Field("msgId", &SimpleMessage::msgId)
+      .Field("type", &SimpleMessage::type)
+      .Field("params", &SimpleMessage::params)
+      .Tags(Tags());
+  RegisterStruct<LoginDataPacket>(registry, prefix + "LoginDataPacket")
+      .Field("simpleMessages", &LoginDataPacket::simpleMessages)
+      .Tags(Tags());
+  RegisterEnum<GameflowPhase>(registry, prefix + "GameflowPhase")
+      .Value("None", GameflowPhase::None)
+      .Value("Lobby", GameflowPhase::Lobby)
+      .Value("Matchmaking", GameflowPhase::Matchmaking)
+      .Value("CheckedIntoTournament", GameflowPhase::CheckedIntoTournament)
+      .Value("ReadyCheck", GameflowPhase::ReadyCheck)
+      .Value("ChampSelect", GameflowPhase::ChampSelect)
+      .Value("GameStart", GameflowPhase::GameStart)
+      .Value("FailedToLaunch", GameflowPhase::FailedToLaunch)
+      .Value("InProgress", GameflowPhase::InProgress)
+      .Value("Reconnect", GameflowPhase::Reconnect)
+      .Value("WaitingForStats", GameflowPhase::WaitingForStats)
+      .Value("PreEndOfGame", GameflowPhase::PreEndOfGame)
+      .Value("EndOfGame", GameflowPhase::EndOfGame)
+      .Value("TerminatedInError", GameflowPhase::TerminatedInError)
+      .Tags(Tags());
+  RegisterStruct<GameflowSession>(registry, prefix + "GameflowSession")
+      .Field("phase", &GameflowSession::phase)
+      .Tags(Tags());
+}
+
+void SimpleDialogMessagesModule::RegisterRoutes() {
+  using Vela::Sdk::RegisterEndpoint;
+  RegisterTypes();
+  Vela::Sdk::BindingRegistry& registry = Registry();
+  RegisterEndpoint(registry, *this, Vela::Sdk::kMethodGet, kMessagesUri, &SimpleDialogMessagesModule::GetMessages,
+                   {.tags = Tags()});
+  RegisterEndpoint(registry, *this, Vela::Sdk::kMethodPost, kMessagesUri,
+                   &SimpleDialogMessagesModule::CreateLocalMessage, {{"messageRequest", ArgumentLocation::kBody}},
+                   {.tags = Tags()});
+  RegisterEndpoint(registry, *this, Vela::Sdk::kMethodDelete, kMessageUri, &SimpleDialogMessagesModule::DismissMessage,
+                   {{"messageId", ArgumentLocation::kPath}}, {.tags = Tags()});
+}
 
 bool SimpleDialogMessagesModule::Start() { return true; }
+
+int64_t SimpleDialogMessagesModule::TakeMessageId() {
+  int64_t id = nextMessageId_;
+  // Unsigned, so the add wraps instead of overflowing.
+  nextMessageId_ = static_cast<int64_t>(static_cast<uint64_t>(nextMessageId_) + 1u);
+  return id;
+}
+
+std::vector<Message>::iterator SimpleDialogMessagesModule::FindVisible(int64_t messageId) {
+  return std::find_if(messages_.begin(), messages_.end(),
+                      [messageId](const Message& message) { return message.id == messageId; });
+}
+
+bool SimpleDialogMessagesModule::RemoveVisible(int64_t messageId) {
+  auto found = FindVisible(messageId);
+  if (found == messages_.end()) return false;
+  messages_.erase(found);
+  return true;
+}
+
+Maybe<std::vector<Message>> SimpleDialogMessagesModule::GetMessages() { return messages_; }
+
+Maybe<void> SimpleDialogMessagesModule::CreateLocalMessage(const LocalMessageRequest& request) {
+  Message message;
+  message.id = TakeMessageId();
+  message.type = request.msgType;
+  message.body = ListOfTexts(request.msgBody);
+  message.msgId = kLocalOnlyMsgId;
+  message.accountId = 0;
+  messages_.push_back(std::move(message));
+  PublishMessages();
+  return {};
+}
+
+Maybe<void> SimpleDialogMessagesModule::DismissMessage(int64_t messageId) {
+  auto found = FindVisible(messageId);
+  if (found == messages_.end()) {
+    Log(kLogWarn, kCategoryDbg, kMessageNotFoundText, static_cast<long long>(messageId));
+    return FailureOf(kMessageNotFoundText, messageId);
+  }
+  Maybe<void> result;
+  // Copies: the acknowledgement waits, and the host may change the list meanwhile.
+  std::string msgId = found->msgId;
+  uint64_t accountId = found->accountId;
+  if (!msgId.empty()) {
+    AcknowledgeMessage(accountId, std::move(msgId));
+  } else {
+    Log(kLogWarn, kCategoryDbg, kNoPlatformMsgIdText, static_cast<long long>(messageId));
+    result = FailureOf(kNoPlatformMsgIdText, messageId);
+  }
+  // Found again by id: a request handled during the wait may have dismissed it already.
+  if (RemoveVisible(messageId)) PublishMessages();
+  return result;
+}
+
+void SimpleDialogMessagesModule::ReceiveMessage(const SimpleDialogMessage& received) {
+  if (!kAcceptedMessageTypes.contains(received.type)) return;
+  Message message;
+  message.id = TakeMessageId();
+  message.type = received.type;
+  message.body = received.params;
+  message.msgId = received.msgId;
+  message.accountId = received.accountId;
+  if (notificationsAllowed_) {
+    messages_.push_back(std::move(message));
+    PublishMessages();
+  } else {
+    heldMessages_.push_back(std::move(message));
+  }
+}
+
+void SimpleDialogMessagesModule::SetNotificationsAllowed(bool allowed) {
+  if (allowed == notificationsAllowed_) return;
+  notificationsAllowed_ = allowed;
+  if (allowed) {
+    // Moved out first: publishing may hand control to the host, which may hold new messages.
+    std::vector<Message> released = std::move(heldMessages_);
+    heldMessages_.clear();
+    for (Message& message : released) messages_.push_back(std::move(message));
+    PublishMessages();
+  }
+}
+
+void SimpleDialogMessagesModule::AcknowledgeMessage(uint64_t accountId, std::string msgId) {
+  if (msgId == kLocalOnlyMsgId) return;
+  SimpleDialogMessageResponse response{accountId, std::move(msgId), "ack"};
+  (void)response;
+  Log(kLogAlways, kCategoryDbg, kAcknowledgedText, response.msgId.c_str());
+}
+
+void SimpleDialogMessagesModule::PublishMessages() {}
 
 Vela::Sdk::AppModule* CreateSimpleDialogMessagesModule() { return new SimpleDialogMessagesModule(); }
 
