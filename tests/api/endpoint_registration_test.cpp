@@ -75,7 +75,7 @@ TEST(EndpointRegistration, FlatDescriptionCarriesTypesAndRequestEntries) {
   ASSERT_EQ(+record->tagCount, 2u);
   EXPECT_STREQ(record->tags[1], "Plugin test");
   EXPECT_EQ(+record->requestCallback, &HandleRegisteredRequest);
-  EXPECT_EQ(record->requestContext, ApiRegistration::Of(*module.registry.FindFunction("PostItems"))->Handle());
+  EXPECT_EQ(+record->requestContext, ApiRegistration::Of(*module.registry.FindFunction("PostItems"))->Handle());
 
   const FlatFunctionRecord* get = module.Record("GetItems");
   EXPECT_EQ(+get->returnTypeCode, kBindingVector);
@@ -90,7 +90,7 @@ TEST(EndpointRegistration, FunctionsWithoutRegistrationGetANullContext) {
   AttachRequestEntries(*api->Description(), api->Functions());
   const FlatFunctionRecord& record = api->Description()->functions[0];
   EXPECT_EQ(+record.requestCallback, &HandleRegisteredRequest);
-  EXPECT_EQ(record.requestContext, nullptr);
+  EXPECT_EQ(+record.requestContext, nullptr);
   HostRequest request{};
   request.url = "Plain";
   request.registration = record.requestContext;
