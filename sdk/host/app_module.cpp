@@ -6,21 +6,20 @@
 #include "sdk/diag/assertion.h"
 #include "sdk/diag/format.h"
 #include "sdk/host/allocation.h"
+#include "sdk/host/event_tracing.h"
+#include "sdk/host/plugin_log_target.h"
+#include "sdk/host/telemetry_sink.h"
 
 namespace Vela::Sdk {
 // The registry starts out with the SDK's built-in types.
-AppModule::AppModule(std::string shortName) : shortName_(std::move(shortName)) { registry_.Initialise(); }
-
-AppModule::~AppModule() = default;
-
-// Resource subscriptions arrive with event dispatch.
-void AppModule::Subscribe(const std::string&) {}
-void AppModule::Unsubscribe(const std::string&) {}
-
-void AppModule::Shutdown() {
-  for (const auto& [name, delivery] : hostEventHandlers_) RemoveEventListener(name.c_str(), hostContext_);
-  hostEventHandlers_.clear();
+AppModule::AppModule(std::string shortName) : shortName_(std::move(shortName)) {
+  registry_.Initialise();
+  // Keeps the tracing providers, which register when the library loads, in the link.
+  (void)ProcessEventTracing();
 }
+
+// The log target leaves the logger here: the logger is process-wide and outlives the object.
+AppModule::~AppModule() = default;
 
 HostFunctionTable* AppModule::Table() const {
   return services_ == nullptr ? nullptr : services_->functions;
@@ -110,8 +109,7 @@ bool AppModule::Handshake(PluginHandshake& record) {
   return true;
 }
 
-// The payload records and host events of event dispatch join the registry here.
-void AppModule::RegisterSdkTypes() {}
+void AppModule::RegisterSdkTypes() { RegisterPluginSdkTypes(registry_); }
 
 void AppModule::BuildApiTable() {
   api_ = FlatApiStorage::Build(registry_);
@@ -127,12 +125,19 @@ bool AppModule::Initialise(HostServices& services) {
   return Start();
 }
 
-// The plug-in log target replaces the console targets here, unless one is installed already.
-void AppModule::InstallLogTarget() {}
-// A fresh telemetry sink replaces any previous one here.
-void AppModule::CreateTelemetrySink() {}
-// The three service-proxy listeners (uuid, method, async; flag 1) are added here.
-void AppModule::AddServiceProxyListeners() {}
+// An installed target stays when another one is registered already (possibly another plug-in
+// object's: the logger is process-wide).
+void AppModule::InstallLogTarget() {
+  if (std::unique_ptr<PluginLogTarget> target = InstallPluginLogTarget(Table())) logTarget_ = std::move(target);
+}
+
+void AppModule::CreateTelemetrySink() { telemetry_ = std::make_unique<TelemetrySink>(*this); }
+
+void AppModule::AddServiceProxyListeners() {
+  for (const char* name : {kOnServiceProxyUuidEventName, kOnServiceProxyMethodEventName, kOnServiceProxyAsyncEventName}) {
+    AddHostListener(name, &Deliver<PluginServiceProxyResponse>, 1);
+  }
+}
 
 void AppModule::Destroy() {
   shuttingDown_ = 1;

@@ -254,7 +254,8 @@ TEST(AppModule, DestroyShutsDownThenDeletes) {
   Load(loaded);
   loaded.module->listenOnStart = true;
   ASSERT_TRUE(loaded.host.Initialise());
-  ASSERT_EQ(loaded.host.Listeners().size(), 2u);
+  // Besides the service's two, the three service-proxy listeners of Initialise.
+  ASSERT_EQ(loaded.host.Listeners().size(), 5u);
   EXPECT_EQ(loaded.host.Listeners().at("OnA").userData, loaded.module);
   EXPECT_EQ(loaded.host.Listeners().at("OnA").flag, 1);
   loaded.host.ClearCalls();
@@ -266,6 +267,9 @@ TEST(AppModule, DestroyShutsDownThenDeletes) {
   EXPECT_EQ(seen, (std::vector<std::pair<int, Arguments>>{{9, {"0", "shutdown while shutting down"}},
                                                           {4, {"OnA", context}},
                                                           {4, {"OnB", context}},
+                                                          {4, {"OnServiceProxyAsyncEvent", context}},
+                                                          {4, {"OnServiceProxyMethodEvent", context}},
+                                                          {4, {"OnServiceProxyUuidEvent", context}},
                                                           {9, {"0", "deleted"}}}));
   EXPECT_TRUE(loaded.host.Listeners().empty());
 }
