@@ -141,6 +141,15 @@ struct Request {
   uintptr_t hostContext = 0;
 };
 
+inline Request MakeRequest(int32_t method, const char* url, const char* contentType = nullptr, std::string body = {}) {
+  Request request;
+  request.method = method;
+  request.url = url;
+  request.contentType = contentType;
+  request.body = std::move(body);
+  return request;
+}
+
 /// What came back, read out of the response before it was released.
 struct Reply {
   int32_t status = 0;

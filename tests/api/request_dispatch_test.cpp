@@ -147,12 +147,7 @@ TEST_F(RequestDispatch, BodiesDecodeByContentTypePrefixInAnyCase) {
       {"application/x-msgpack-ext", std::string("\x81\xA2id\x04", 5), 4},
   };
   for (const Row& row : rows) {
-    Request request;
-    request.method = kMethodPost;
-    request.url = "/items";
-    request.contentType = row.contentType;
-    request.body = row.body;
-    Reply reply = Call("PostItems", request);
+    Reply reply = Call("PostItems", MakeRequest(kMethodPost, "/items", row.contentType, row.body));
     EXPECT_FALSE(reply.hasError) << row.contentType << ": " << reply.error;
     ASSERT_FALSE(module_.items.empty()) << row.contentType;
     EXPECT_EQ(module_.items.back().id, row.id) << row.contentType;
@@ -161,31 +156,20 @@ TEST_F(RequestDispatch, BodiesDecodeByContentTypePrefixInAnyCase) {
 
 TEST_F(RequestDispatch, ResultsAndFailuresReachTheResponse) {
   module_.items = {{1, "one", Color::Blue}, {2, "two", Color::Red}};
-  Request get;
-  get.url = "/items";
-  Reply list = Call("GetItems", get);
+  Reply list = Call("GetItems", MakeRequest(kMethodGet, "/items"));
   EXPECT_EQ(list.status, 0);
   ASSERT_EQ(list.body.Size(), 2u);
   EXPECT_EQ(list.body[0]["color"].GetString(), "Blue");  // enumerators by name
   EXPECT_EQ(list.body[1]["name"].GetString(), "two");
 
-  Request remove;
-  remove.method = kMethodDelete;
-  remove.url = "/items/7";
-  Reply missing = Call("DeleteItemsByItemId", remove);
+  Reply missing = Call("DeleteItemsByItemId", MakeRequest(kMethodDelete, "/items/7"));
   EXPECT_EQ(missing.status, 400);
   EXPECT_EQ(missing.error, "Item 7 does not exist");
-  remove.url = "/items/1";
-  Reply removed = Call("DeleteItemsByItemId", remove);
+  Reply removed = Call("DeleteItemsByItemId", MakeRequest(kMethodDelete, "/items/1"));
   EXPECT_FALSE(removed.hasError);
   EXPECT_EQ(module_.items.size(), 1u);
 
-  Request conflict;
-  conflict.method = kMethodPost;
-  conflict.url = "/items";
-  conflict.contentType = "application/json";
-  conflict.body = R"({"id": -3})";
-  Reply refused = Call("PostItems", conflict);
+  Reply refused = Call("PostItems", MakeRequest(kMethodPost, "/items", "application/json", R"({"id": -3})"));
   EXPECT_EQ(refused.status, 409);
   EXPECT_EQ(refused.error, "Item -3 is not allowed");
 }
@@ -293,22 +277,14 @@ TEST_F(RequestDispatch, BodyFailuresCarryTheirTexts) {
       {"application/json", "[1]", "Couldn't assign value to 'item' of type Item because the input not a structure."},
   };
   for (const Row& row : rows) {
-    Request request;
-    request.method = kMethodPost;
-    request.url = "/items";
-    request.contentType = row.contentType;
-    request.body = row.body;
-    EXPECT_EQ(Call("PostItems", request).error, row.error) << row.body;
+    EXPECT_EQ(Call("PostItems", MakeRequest(kMethodPost, "/items", row.contentType, row.body)).error, row.error)
+        << row.body;
   }
   EXPECT_TRUE(module_.items.empty());
 }
 
 TEST_F(RequestDispatch, ABodyFailureReplacesAnEarlierOne) {
-  Request request;
-  request.method = kMethodPost;
-  request.url = "/items?nope=1";
-  request.contentType = "text/plain";
-  request.body = "x";
+  Request request = MakeRequest(kMethodPost, "/items?nope=1", "text/plain", "x");
   EXPECT_EQ(Call("PostItems", request).error, "Unsupported body content type");
   request.contentType = "application/json";
   request.body = "{}";
@@ -323,10 +299,7 @@ TEST_F(RequestDispatch, UnmatchedRoutesAndForeignHandlesAreInvalidFunctions) {
   const Row rows[] = {{kMethodGet, "/elsewhere"}, {kMethodPost, "/probe/1"}, {kMethodGet, nullptr},
                       {kMethodGet, "/probe/a/b"}, {99, "/probe/1"}};
   for (const Row& row : rows) {
-    Request request;
-    request.method = row.method;
-    request.url = row.url;
-    Reply reply = Call(kProbe, request);
+    Reply reply = Call(kProbe, MakeRequest(row.method, row.url));
     EXPECT_EQ(reply.error, "Invalid function") << (row.url ? row.url : "null");
     EXPECT_EQ(reply.status, 404);
   }
@@ -347,20 +320,13 @@ TEST_F(RequestDispatch, UnmatchedRoutesAndForeignHandlesAreInvalidFunctions) {
 }
 
 TEST_F(RequestDispatch, HandlerExceptionsStayInThePlugin) {
-  Request request;
-  request.method = kMethodPatch;
-  request.url = "/throw";
-  Reply reply = Call("PatchThrow", request);
+  Reply reply = Call("PatchThrow", MakeRequest(kMethodPatch, "/throw"));
   EXPECT_EQ(reply.status, 500);
   EXPECT_EQ(reply.error, "Request failed with an exception: boom");
 }
 
 TEST_F(RequestDispatch, HostileBodiesAndTextsFailCleanly) {
-  Request request;
-  request.method = kMethodPost;
-  request.url = "/items";
-  request.contentType = "application/json";
-  request.body = std::string(1 << 20, '[');
+  Request request = MakeRequest(kMethodPost, "/items", "application/json", std::string(1 << 20, '['));
   EXPECT_TRUE(Call("PostItems", request).hasError);
   request.body = "{\"name\": \"\xff\xfe\", \"id\": 5}";  // not UTF-8: carried as bytes
   EXPECT_FALSE(Call("PostItems", request).hasError);
