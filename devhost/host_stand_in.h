@@ -158,6 +158,28 @@ class HostStandIn {
   using RequestHandler = std::function<void(const HostRequest& request, HostResponse& response)>;
   void SetRequestHandler(RequestHandler handler) { requestHandler_ = std::move(handler); }
 
+  /// GETs of the plug-in are answered from here; null when nothing is stored under `url`.
+  const OwnedFlatValue* FindResource(const std::string& url) const;
+
+  // Hooks that turn the recording stand-in into a running host. Each one, when set, is called
+  // in addition to (observers) or instead of (handlers) the stand-in's own behaviour.
+
+  /// Replaces queueing on ScheduledTasks(): the handler owns running the task after its delay.
+  using ScheduleHandler = std::function<void(const ScheduledTask& task)>;
+  void SetScheduleHandler(ScheduleHandler handler) { scheduleHandler_ = std::move(handler); }
+  /// Replaces RunScheduled() as what Yield does.
+  using YieldHandler = std::function<void()>;
+  void SetYieldHandler(YieldHandler handler) { yieldHandler_ = std::move(handler); }
+  /// Sees every event the plug-in fires, during the call.
+  using EventObserver = std::function<void(const std::string& name, const FlatValue& data)>;
+  void SetEventObserver(EventObserver observer) { eventObserver_ = std::move(observer); }
+  /// Sees every log record the plug-in sends.
+  using LogObserver = std::function<void(int32_t level, const std::string& message)>;
+  void SetLogObserver(LogObserver observer) { logObserver_ = std::move(observer); }
+  /// Off: calls, fired events and log records are no longer kept, so a host that runs for
+  /// hours does not grow; the observers still see everything.
+  void SetRecording(bool on) { recording_ = on; }
+
   /// Delivers an event to the plug-in's listener of that name; false when there is none.
   bool DeliverEvent(const std::string& name, const FlatValue& data);
   /// Runs the tasks queued so far (not those they queue); returns how many ran.
@@ -171,6 +193,9 @@ class HostStandIn {
   const std::deque<ScheduledTask>& ScheduledTasks() const { return tasks_; }
   const std::vector<LogRecord>& Logs() const { return logs_; }
   const std::vector<FiredEvent>& FiredEvents() const { return fired_; }
+  /// Forget the fired events and log records so far (long runs would otherwise keep them all).
+  void ClearFiredEvents() { fired_.clear(); }
+  void ClearLogs() { logs_.clear(); }
   int WaitDepth() const { return waitDepth_; }
   /// Responses the stand-in filled for the plug-in and the plug-in released again.
   int HostResponsesReleased() const { return hostResponsesReleased_; }
@@ -217,6 +242,11 @@ class HostStandIn {
   std::vector<FiredEvent> fired_;
   int waitDepth_ = 0;
   int hostResponsesReleased_ = 0;
+  bool recording_ = true;
+  ScheduleHandler scheduleHandler_;
+  YieldHandler yieldHandler_;
+  EventObserver eventObserver_;
+  LogObserver logObserver_;
 };
 
 /// Path of the plug-in library this build produced.

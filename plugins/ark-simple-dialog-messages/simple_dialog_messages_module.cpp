@@ -4,11 +4,15 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <iterator>
 #include <utility>
 
 #include "sdk/api/endpoint_registration.h"
 #include "sdk/binding/type_registration.h"
+#include "sdk/binding/static_type.h"
 #include "sdk/diag/log.h"
+#include "sdk/host/plugin_sdk_types.h"
+#include "sdk/host/trace_hook.h"
 
 namespace Vela::Client::SimpleDialogMessages::Api {
 
@@ -18,6 +22,8 @@ using Vela::Sdk::kCategoryDbg;
 using Vela::Sdk::kLogAlways;
 using Vela::Sdk::kLogWarn;
 using Vela::Sdk::Log;
+using Vela::Sdk::PluginResourceEventType;
+using Vela::Sdk::Trace;
 
 const std::unordered_set<std::string> kAcceptedMessageTypes = {"championMastery"};
 
@@ -65,6 +71,12 @@ void SimpleDialogMessagesModule::RegisterTypes() {
       .Field("accountId", &SimpleDialogMessageResponse::accountId)
       .Field("msgId", &SimpleDialogMessageResponse::msgId)
       .Field("command", &SimpleDialogMessageResponse::command);
+  // Known both by registered name and by the type's own name, so either lookup finds the class.
+  Vela::Sdk::LcdsClassNames& classNames = LcdsClassNameMap();
+  classNames["SimpleDialogMessage"] = kSimpleDialogMessageClass;
+  classNames[Vela::Sdk::StaticType::Name<SimpleDialogMessage>().name] = kSimpleDialogMessageClass;
+  classNames["SimpleDialogMessageResponse"] = kSimpleDialogMessageResponseClass;
+  classNames[Vela::Sdk::StaticType::Name<SimpleDialogMessageResponse>().name] = kSimpleDialogMessageResponseClass;
 
   RegisterStruct<Message>(registry, prefix + "Message")
       .Field("id", &Message::id)
@@ -118,7 +130,17 @@ void SimpleDialogMessagesModule::RegisterRoutes() {
                    {{"messageId", ArgumentLocation::kPath}}, {.tags = Tags()});
 }
 
-bool SimpleDialogMessagesModule::Start() { return true; }
+bool SimpleDialogMessagesModule::Start() {
+  SubscribeLcds<SimpleDialogMessage>(kSimpleDialogMessageClass,
+                                     [this](const SimpleDialogMessage& message) { ReceiveMessage(message); });
+  // Each read delivers the current value before the next subscription: the login data's
+  // messages come in while notifications are still allowed, then the phase in force applies.
+  ObserveResource<LoginDataPacket>(
+      kLoginDataPacketUri, [this](const ResourceEventOf<LoginDataPacket>& event) { OnLoginDataPacket(event); });
+  ObserveResource<GameflowSession>(
+      kGameflowSessionUri, [this](const ResourceEventOf<GameflowSession>& event) { OnGameflowSession(event); });
+  return true;
+}
 
 int64_t SimpleDialogMessagesModule::TakeMessageId() {
   int64_t id = nextMessageId_;
@@ -142,6 +164,7 @@ bool SimpleDialogMessagesModule::RemoveVisible(int64_t messageId) {
 Maybe<std::vector<Message>> SimpleDialogMessagesModule::GetMessages() { return messages_; }
 
 Maybe<void> SimpleDialogMessagesModule::CreateLocalMessage(const LocalMessageRequest& request) {
+  Trace("creating local message with type: %s", request.msgType.c_str());
   Message message;
   message.id = TakeMessageId();
   message.type = request.msgType;
@@ -176,6 +199,7 @@ Maybe<void> SimpleDialogMessagesModule::DismissMessage(int64_t messageId) {
 
 void SimpleDialogMessagesModule::ReceiveMessage(const SimpleDialogMessage& received) {
   if (!kAcceptedMessageTypes.contains(received.type)) return;
+  Trace("received message with type: %s", received.type.c_str());
   Message message;
   message.id = TakeMessageId();
   message.type = received.type;
@@ -190,26 +214,53 @@ void SimpleDialogMessagesModule::ReceiveMessage(const SimpleDialogMessage& recei
   }
 }
 
+void SimpleDialogMessagesModule::OnLoginDataPacket(const ResourceEventOf<LoginDataPacket>& event) {
+  if (event.eventType == PluginResourceEventType::Delete) return;
+  for (const SimpleMessage& simple : event.data.simpleMessages) {
+    SimpleDialogMessage message;
+    message.accountId = simple.accountId;
+    message.msgId = simple.msgId;
+    message.type = simple.type;
+    message.params = ListOfTexts(simple.params);
+    ReceiveMessage(message);
+  }
+}
+
+void SimpleDialogMessagesModule::OnGameflowSession(const ResourceEventOf<GameflowSession>& event) {
+  switch (event.eventType) {
+    case PluginResourceEventType::Create:
+    case PluginResourceEventType::Update: SetNotificationsAllowed(!IsHeldGameflowPhase(event.data.phase)); break;
+    case PluginResourceEventType::Delete: SetNotificationsAllowed(true); break;
+  }
+}
+
 void SimpleDialogMessagesModule::SetNotificationsAllowed(bool allowed) {
   if (allowed == notificationsAllowed_) return;
   notificationsAllowed_ = allowed;
   if (allowed) {
-    // Moved out first: publishing may hand control to the host, which may hold new messages.
-    std::vector<Message> released = std::move(heldMessages_);
+    messages_.insert(messages_.end(), std::make_move_iterator(heldMessages_.begin()),
+                     std::make_move_iterator(heldMessages_.end()));
     heldMessages_.clear();
-    for (Message& message : released) messages_.push_back(std::move(message));
     PublishMessages();
   }
+  Trace("mastery rank up notifications set to: %s",
+        allowed ? "allowed." : "disallowed. notifications will queue until next allowed.");
 }
 
 void SimpleDialogMessagesModule::AcknowledgeMessage(uint64_t accountId, std::string msgId) {
   if (msgId == kLocalOnlyMsgId) return;
-  SimpleDialogMessageResponse response{accountId, std::move(msgId), "ack"};
-  (void)response;
-  Log(kLogAlways, kCategoryDbg, kAcknowledgedText, response.msgId.c_str());
+  SimpleDialogMessageResponse response{accountId, std::move(msgId), kAckCommand};
+  Maybe<void> outcome = Await(InvokeLcds(kAckDestination, kAckOperation, response));
+  if (outcome) {
+    Log(kLogAlways, kCategoryDbg, kAcknowledgedText, response.msgId.c_str());
+  } else {
+    Log(kLogWarn, kCategoryDbg, kAcknowledgeFailedText, response.msgId.c_str());
+  }
 }
 
-void SimpleDialogMessagesModule::PublishMessages() {}
+// A list that does not convert is not sent; the SDK traces it, and the next change sends the
+// whole list again.
+void SimpleDialogMessagesModule::PublishMessages() { (void)PublishResource(kMessagesUri, messages_); }
 
 Vela::Sdk::AppModule* CreateSimpleDialogMessagesModule() { return new SimpleDialogMessagesModule(); }
 

@@ -11,10 +11,12 @@
 #include "plugins/ark-simple-dialog-messages/message_records.h"
 #include "sdk/binding/maybe_type.h"
 #include "sdk/host/app_module.h"
+#include "sdk/host/plugin_sdk_types.h"
 
 namespace Vela::Client::SimpleDialogMessages::Api {
 
 using Vela::Sdk::Maybe;
+using Vela::Sdk::ResourceEventOf;
 
 /// The plug-in's short name; its full name adds the back-end prefix.
 inline constexpr char kShortName[] = "ark-simple-dialog-messages";
@@ -44,6 +46,10 @@ inline constexpr char kMessageNotFoundText[] = "Message %lli does not exist or h
 inline constexpr char kNoPlatformMsgIdText[] = "Message %lli has no platform msgId to ack";
 inline constexpr char kAcknowledgedText[] = "Acknowledged SimpleDialogMessage with msgId %s";
 inline constexpr char kAcknowledgeFailedText[] = "Failed to acknowledge SimpleDialogMessage with msgId %s";
+// The acknowledgement: an LCDS call of the platform's messaging service.
+inline constexpr char kAckDestination[] = "clientFacadeService";
+inline constexpr char kAckOperation[] = "callPersistenceMessaging";
+inline constexpr char kAckCommand[] = "ack";
 /// Status of the service's own request failures.
 inline constexpr int32_t kBadRequestStatus = 400;
 
@@ -67,6 +73,8 @@ class SimpleDialogMessagesModule final : public Vela::Sdk::AppModule {
 
   // Intake and gating.
   void ReceiveMessage(const SimpleDialogMessage& message);
+  void OnLoginDataPacket(const ResourceEventOf<LoginDataPacket>& event);
+  void OnGameflowSession(const ResourceEventOf<GameflowSession>& event);
   void SetNotificationsAllowed(bool allowed);
   /// Tells the platform a message was dismissed. Takes its own copies: the host may change the
   /// lists while this waits for the answer.
