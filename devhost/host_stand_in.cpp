@@ -195,6 +195,11 @@ void HostStandIn::SetResource(const std::string& url, OwnedFlatValue body) { res
 
 void HostStandIn::RemoveResource(const std::string& url) { resources_.erase(url); }
 
+const OwnedFlatValue* HostStandIn::FindResource(const std::string& url) const {
+  auto found = resources_.find(url);
+  return found == resources_.end() ? nullptr : &found->second;
+}
+
 bool HostStandIn::DeliverEvent(const std::string& name, const FlatValue& data) {
   auto found = listeners_.find(name);
   if (found == listeners_.end() || found->second.callback == nullptr) return false;
@@ -226,6 +231,7 @@ std::vector<HostCall> HostStandIn::CallsOf(int slot) const {
 HostStandIn* HostStandIn::Owner(HostFunctionTable* table) { return reinterpret_cast<TableBlock*>(table)->owner; }
 
 void HostStandIn::Record(int slot, HostFunctionTable* table, std::vector<std::string> arguments) {
+  if (!recording_) return;
   calls_.push_back(HostCall{slot, table, std::move(arguments)});
 }
 
@@ -273,9 +279,12 @@ void HostStandIn::FireEventFn(HostFunctionTable* table, HostEvent* event) {
     self->Record(2, table, {"(null)"});
     return;
   }
-  self->Record(2, table, {Text(event->name), FlatValueText(event->data)});
-  self->fired_.push_back(FiredEvent{Text(event->name), OwnedFlatValue(CopyFlatValue(event->data)), event->value,
-                                    event->userData});
+  if (self->recording_) {
+    self->Record(2, table, {Text(event->name), FlatValueText(event->data)});
+    self->fired_.push_back(FiredEvent{Text(event->name), OwnedFlatValue(CopyFlatValue(event->data)), event->value,
+                                      event->userData});
+  }
+  if (self->eventObserver_) self->eventObserver_(Text(event->name), event->data);
 }
 
 void HostStandIn::AddEventListenerFn(HostFunctionTable* table, const char* name, uintptr_t hostContext,
@@ -297,13 +306,22 @@ void HostStandIn::ScheduleFn(HostFunctionTable* table, const char* label, HostTa
   HostStandIn* self = Owner(table);
   self->Record(5, table, {Text(label), Address(reinterpret_cast<void*>(callback)), Address(context),
                           Number(delaySeconds), std::to_string(flags)});
-  self->tasks_.push_back(ScheduledTask{Text(label), callback, context, delaySeconds, flags});
+  ScheduledTask task{Text(label), callback, context, delaySeconds, flags};
+  if (self->scheduleHandler_) {
+    self->scheduleHandler_(task);
+  } else {
+    self->tasks_.push_back(std::move(task));
+  }
 }
 
 void HostStandIn::YieldFn(HostFunctionTable* table) {
   HostStandIn* self = Owner(table);
   self->Record(6, table, {});
-  self->RunScheduled();
+  if (self->yieldHandler_) {
+    self->yieldHandler_();
+  } else {
+    self->RunScheduled();
+  }
 }
 
 void HostStandIn::BeginWaitFn(HostFunctionTable* table, const char* label, int32_t flag) {
@@ -321,7 +339,8 @@ void HostStandIn::EndWaitFn(HostFunctionTable* table) {
 void HostStandIn::LogFn(HostFunctionTable* table, int32_t level, const char* message) {
   HostStandIn* self = Owner(table);
   self->Record(9, table, {std::to_string(level), Text(message)});
-  self->logs_.push_back(LogRecord{level, Text(message)});
+  if (self->recording_) self->logs_.push_back(LogRecord{level, Text(message)});
+  if (self->logObserver_) self->logObserver_(level, Text(message));
 }
 
 const char* BuiltPluginPath() { return ORB_PLUGIN_PATH; }

@@ -1,0 +1,445 @@
+// The developer host.
+#include "devhost/plugin_host.h"
+
+#include <algorithm>
+
+#include "devhost/api_description.h"
+#include "devhost/payload_codec.h"
+#include "sdk/api/function_name.h"
+#include "sdk/diag/format.h"
+#include "sdk/host/allocation.h"
+
+namespace Vela::DevHost {
+
+using Vela::Sdk::BindingValue;
+using Vela::Sdk::FlatValue;
+using Vela::Sdk::HostRequest;
+using Vela::Sdk::HostResponse;
+
+namespace {
+
+constexpr char kInvalidFunction[] = "Invalid function";
+constexpr int32_t kInvalidFunctionStatus = 404;
+/// A streamed body larger than this is cut off: the plug-in may not make the host grow at will.
+constexpr std::size_t kMaxStreamedBody = 64u << 20;
+
+struct MethodName {
+  const char* http;
+  int32_t code;
+  const char* word;  // how function names begin
+};
+constexpr MethodName kMethods[] = {
+    {"DELETE", Vela::Sdk::kMethodDelete, "Delete"}, {"GET", Vela::Sdk::kMethodGet, "Get"},
+    {"HEAD", Vela::Sdk::kMethodHead, "Head"},       {"OPTIONS", Vela::Sdk::kMethodOptions, "Options"},
+    {"PATCH", Vela::Sdk::kMethodPatch, "Patch"},    {"POST", Vela::Sdk::kMethodPost, "Post"},
+    {"PUT", Vela::Sdk::kMethodPut, "Put"},
+};
+
+int32_t MethodCodeOf(std::string_view method) {
+  for (const MethodName& entry : kMethods) {
+    if (method == entry.http) return entry.code;
+  }
+  return Vela::Sdk::kMethodCustom;
+}
+
+const char* MethodWord(int32_t code) {
+  for (const MethodName& entry : kMethods) {
+    if (entry.code == code) return entry.word;
+  }
+  return "";
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+template <class Record>
+void Keep(std::deque<Record>& records, uint64_t& dropped, Record record) {
+  records.push_back(std::move(record));
+  if (records.size() > PluginHost::kMaxRecords) {
+    records.pop_front();
+    ++dropped;
+  }
+}
+
+template <class Record>
+std::vector<Record> Since(const std::deque<Record>& records, uint64_t dropped, uint64_t from) {
+  std::vector<Record> out;
+  for (uint64_t i = std::max(from, dropped) - dropped; i < records.size(); ++i) out.push_back(records[i]);
+  return out;
+}
+
+BindingValue List(const std::deque<BindingValue>& records) {
+  BindingValue list;
+  list.MakeCollection();
+  for (const BindingValue& record : records) list.Append() = record;
+  return list;
+}
+
+void SetError(HostResponse& response, const char* text, int32_t status) {
+  response.error = Vela::Sdk::DuplicateText(text);
+  response.errorOwned = 1;
+  response.status = status;
+}
+
+std::string StreamedBody(const HostResponse& response) {
+  std::string body;
+  char buffer[4096];
+  uint8_t more = 1;
+  while (more != 0 && body.size() < kMaxStreamedBody) {
+    uint32_t length = sizeof buffer;
+    more = 0;
+    if (response.streamRead(response.streamContext, buffer, &length, &more) == 0) break;
+    body.append(buffer, std::min<std::size_t>(length, sizeof buffer));
+    if (length == 0 && more != 0) break;  // a stream that never advances would spin forever
+  }
+  return body;
+}
+
+// The plug-in's response as the HTTP reply the issue of each function gets.
+HttpReply ReplyOf(const ApiResponse& answer) {
+  const HostResponse& response = answer.Get();
+  int32_t status = response.status;
+  if (response.error != nullptr) {
+    if (response.streamRelease != nullptr) response.streamRelease(response.streamContext);
+    if (status == 0) status = 400;
+    if (status < 100 || status > 599) status = 500;
+    return ErrorReply(status, response.error);
+  }
+  HttpReply reply;
+  if (response.streamRead != nullptr) {
+    reply.body = StreamedBody(response);
+    reply.contentType = kJsonContentType;
+  } else if (response.body.kind != Vela::Sdk::kFlatEmpty) {
+    reply.body = FlatToJson(response.body);
+    reply.contentType = kJsonContentType;
+  }
+  if (response.streamRelease != nullptr) response.streamRelease(response.streamContext);
+  reply.status = status != 0 ? status : reply.body.empty() ? 204 : 200;
+  if (reply.status < 100 || reply.status > 599) return ErrorReply(500, "Status " + std::to_string(status));
+  for (uint32_t i = 0; response.headers != nullptr && i < response.headerCount; ++i) {
+    const Vela::Sdk::HostHeader& header = response.headers[i];
+    if (header.name != nullptr && header.value != nullptr) reply.headers.emplace_back(header.name, header.value);
+  }
+  return reply;
+}
+
+std::optional<bool> SwitchValue(const HttpCall& call) {
+  Vela::Sdk::BindingResult decoded = DecodePayload(PayloadFormatOfContentType(call.contentType), call.body);
+  if (!decoded.Ok()) return std::nullopt;
+  const BindingValue& value = decoded.Value();
+  if (value.Kind() == Vela::Sdk::ValueKind::Bool) return value.GetBool();
+  if (value.GetString() == "true") return true;
+  if (value.GetString() == "false") return false;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string ResourceEventName(std::string_view url) {
+  std::vector<std::string_view> segments;
+  std::size_t start = 0;
+  while (start <= url.size()) {
+    std::size_t end = url.find('/', start);
+    if (end == std::string_view::npos) end = url.size();
+    if (end > start) segments.push_back(url.substr(start, end - start));
+    start = end + 1;
+  }
+  std::size_t keep = !segments.empty() && segments[0] == "ark-platform-config" ? 5 : 3;
+  std::string name = "OnJsonApiEvent";
+  for (std::size_t i = 0; i < segments.size() && i < keep; ++i) name += "_" + std::string(segments[i]);
+  return name;
+}
+
+std::string LcdsEventName(std::string_view typeName) {
+  std::string name = "OnLcdsEvent_" + std::string(typeName);
+  std::replace(name.begin() + 12, name.end(), '.', '_');
+  return name;
+}
+
+std::string LogLevelName(int32_t level) {
+  constexpr const char* kNames[] = {"OKAY", "WARN", "ERROR", "ALWAYS"};
+  return level >= 0 && level < 4 ? kNames[level] : std::to_string(level);
+}
+
+PluginHost::PluginHost(HostLoop& loop) : loop_(loop) {
+  stand_.SetRecording(false);
+  stand_.SetScheduleHandler([this](const ScheduledTask& task) {
+    HostTaskCallback callback = task.callback;
+    void* context = task.context;
+    if (callback == nullptr) return;
+    // A task still queued when the plug-in is destroyed must not run into the dead object.
+    loop_.Post([this, callback, context] {
+      if (stand_.IsAlive()) callback(context);
+    }, task.delaySeconds);
+  });
+  stand_.SetYieldHandler([this] { loop_.RunDue(); });
+  stand_.SetEventObserver([this](const std::string& name, const FlatValue& data) { OnEvent(name, data); });
+  stand_.SetLogObserver([this](int32_t level, const std::string& message) { OnLog(level, message); });
+  stand_.SetRequestHandler([this](const HostRequest& request, HostResponse& response) {
+    OnPluginRequest(request, response);
+  });
+}
+
+PluginHost::~PluginHost() { Shutdown(); }
+
+bool PluginHost::Load(const std::string& path) {
+  error_.clear();
+  if (!stand_.Load(path)) {
+    error_ = stand_.LastError();
+    return false;
+  }
+  int result = stand_.Handshake();
+  if (!stand_.IsAlive()) {
+    error_ = Vela::Sdk::Format(HostText::kHandshakeFailed, result);
+    return false;
+  }
+  const char* shortName = stand_.HandshakeRecord().shortName;
+  shortName_ = shortName == nullptr ? std::string() : shortName;
+  return true;
+}
+
+bool PluginHost::Start() {
+  if (!stand_.Initialise()) {
+    error_ = HostText::kInitialiseFailed;
+    return false;
+  }
+  return true;
+}
+
+void PluginHost::Shutdown() { stand_.Destroy(); }
+
+// Observation
+
+void PluginHost::OnEvent(const std::string& name, const FlatValue& data) {
+  BindingValue payload = FlatToBinding(data);
+  BindingValue record;
+  record.MemberForWriting("event") = std::string_view(name);
+  if (payload.Kind() == Vela::Sdk::ValueKind::Structure) {
+    for (const auto& member : payload.Members()) {
+      if (member.name != "event") record.MemberForWriting(member.name) = member.value;
+    }
+  } else {
+    record.MemberForWriting("data") = payload;
+  }
+  if (eventSink_) eventSink_(ToJson(record));
+  Keep(events_, eventsDropped_, std::move(record));
+}
+
+void PluginHost::OnLog(int32_t level, const std::string& message) {
+  BindingValue record;
+  record.MemberForWriting("level") = level;
+  record.MemberForWriting("levelName") = std::string_view(LogLevelName(level));
+  record.MemberForWriting("message") = std::string_view(message);
+  Keep(logs_, logsDropped_, std::move(record));
+}
+
+std::vector<BindingValue> PluginHost::EventsSince(uint64_t from) const { return Since(events_, eventsDropped_, from); }
+std::vector<BindingValue> PluginHost::LogsSince(uint64_t from) const { return Since(logs_, logsDropped_, from); }
+std::vector<BindingValue> PluginHost::InvocationsSince(uint64_t from) const {
+  return Since(invocations_, invocationsDropped_, from);
+}
+
+// Requests of the plug-in that the resource store does not answer.
+
+void PluginHost::OnPluginRequest(const HostRequest& request, HostResponse& response) {
+  std::string_view url = request.url == nullptr ? std::string_view() : std::string_view(request.url);
+  if (request.method == Vela::Sdk::kMethodPost && url == kLcdsInvokeUrl) {
+    BindingValue record;
+    const char* names[] = {"destination", "method", "arguments"};
+    for (uint32_t i = 0; request.arguments != nullptr && i < request.argumentCount && i < 3; ++i) {
+      record.MemberForWriting(names[i]) = FlatToBinding(request.arguments[i].value);
+    }
+    record.MemberForWriting("failed") = lcdsInvokeFails_;
+    Keep(invocations_, invocationsDropped_, std::move(record));
+    if (lcdsInvokeFails_) {
+      SetError(response, HostText::kLcdsInvokeFailed, kLcdsInvokeFailedStatus);
+    } else {
+      response.status = 200;
+    }
+    return;
+  }
+  if (request.method == Vela::Sdk::kMethodPost && StartsWith(url, kTelemetryUrlPrefix)) {
+    response.status = 204;  // taken and dropped, as a host without telemetry would
+    return;
+  }
+  SetError(response, HostText::kResourceNotFound, 404);
+}
+
+// The HTTP surface
+
+HttpReply PluginHost::Handle(const HttpCall& call) {
+  if (!stand_.IsAlive()) return ErrorReply(503, HostText::kShuttingDown);
+  if (StartsWith(call.path, kHostControlPrefix)) return HandleControl(call);
+  if (call.path == kLcdsMessagesPath) {
+    if (call.method != "POST") return ErrorReply(405, Vela::Sdk::Format(HostText::kMethodNotAllowed, call.method, call.path));
+    Vela::Sdk::BindingResult decoded = DecodePayload(PayloadFormatOfContentType(call.contentType), call.body);
+    if (!decoded.Ok()) return ErrorReply(400, decoded.ErrorText());
+    return DeliverLcds(decoded.Value());
+  }
+  if (call.path == kEventsPath) return ErrorReply(404, HostText::kEventStreamOnly);
+
+  bool matched = false;
+  HttpReply reply = CallPlugin(call, matched);
+  if (matched || InRouteSpace(call.path)) return reply;
+
+  if (call.method == "GET" || call.method == "HEAD") return GetResource(call.path);
+  if (call.method == "PUT") {
+    Vela::Sdk::BindingResult decoded = DecodePayload(PayloadFormatOfContentType(call.contentType), call.body);
+    if (!decoded.Ok()) return ErrorReply(400, decoded.ErrorText());
+    return PutResource(call.path, decoded.Value());
+  }
+  if (call.method == "DELETE") return DeleteResource(call.path);
+  return ErrorReply(405, Vela::Sdk::Format(HostText::kMethodNotAllowed, call.method, call.path));
+}
+
+HttpReply PluginHost::HandleControl(const HttpCall& call) {
+  std::string_view control = std::string_view(call.path).substr(std::string_view(kHostControlPrefix).size());
+  bool get = call.method == "GET" || call.method == "HEAD";
+  if (control == "lcds-invoke-fails") {
+    if (call.method == "PUT") {
+      std::optional<bool> fails = SwitchValue(call);
+      if (!fails) return ErrorReply(400, HostText::kSwitchShape);
+      lcdsInvokeFails_ = *fails;
+    } else if (!get) {
+      return ErrorReply(405, Vela::Sdk::Format(HostText::kMethodNotAllowed, call.method, call.path));
+    }
+    return JsonReply(200, lcdsInvokeFails_ ? "true" : "false");
+  }
+  struct Listing {
+    const char* name;
+    const std::deque<BindingValue>* records;
+  } listings[] = {{"log", &logs_}, {"lcds-invocations", &invocations_}, {"events", &events_}};
+  for (const Listing& listing : listings) {
+    if (control != listing.name) continue;
+    if (!get) return ErrorReply(405, Vela::Sdk::Format(HostText::kMethodNotAllowed, call.method, call.path));
+    return JsonReply(200, ToJson(List(*listing.records)));
+  }
+  if (control == "api") {
+    if (!get) return ErrorReply(405, Vela::Sdk::Format(HostText::kMethodNotAllowed, call.method, call.path));
+    return JsonReply(200, ToJson(ApiHelp(*stand_.Api(), Vela::Sdk::BindingHelpFormat::Full)));
+  }
+  return ErrorReply(404, Vela::Sdk::Format(HostText::kUnknownControl, call.path));
+}
+
+// Resources and LCDS
+
+void PluginHost::PresetResource(const std::string& url, const BindingValue& value) {
+  stand_.SetResource(url, OwnedFlatValue(BindingToFlat(value)));
+}
+
+HttpReply PluginHost::PutResource(const std::string& url, const BindingValue& value) {
+  FlatValue flat = BindingToFlat(value);
+  if (flat.kind == Vela::Sdk::kFlatEmpty && !value.IsEmpty()) return ErrorReply(400, HostText::kNoHostForm);
+  bool existed = stand_.FindResource(url) != nullptr;
+  stand_.SetResource(url, OwnedFlatValue(flat));
+  return DeliverResourceEvent(url, existed ? "Update" : "Create", stand_.FindResource(url)->Get(), existed ? 200 : 201);
+}
+
+HttpReply PluginHost::DeleteResource(const std::string& url) {
+  if (stand_.FindResource(url) == nullptr) return ErrorReply(404, Vela::Sdk::Format(HostText::kNothingStored, url));
+  stand_.RemoveResource(url);
+  return DeliverResourceEvent(url, "Delete", FlatValue{}, 200);
+}
+
+HttpReply PluginHost::GetResource(const std::string& url) const {
+  const OwnedFlatValue* stored = stand_.FindResource(url);
+  if (stored == nullptr) return ErrorReply(404, Vela::Sdk::Format(HostText::kNothingStored, url));
+  return JsonReply(200, FlatToJson(stored->Get()));
+}
+
+HttpReply PluginHost::DeliverResourceEvent(const std::string& url, const char* eventType, const FlatValue& data,
+                                           int status) {
+  std::string name = ResourceEventName(url);
+  OwnedFlatValue payload(FlatStructure({{"uri", FlatText(url)},
+                                        {"eventType", FlatText(eventType)},
+                                        {"data", CopyFlatValue(data)}}));
+  bool delivered = stand_.DeliverEvent(name, payload.Get());
+  return JsonReply(status, "{\"delivered\":" + std::string(delivered ? "true" : "false") + ",\"event\":" +
+                               JsonQuoted(name) + ",\"eventType\":" + JsonQuoted(eventType) + ",\"uri\":" +
+                               JsonQuoted(url) + "}");
+}
+
+HttpReply PluginHost::DeliverLcds(const BindingValue& message) {
+  const BindingValue& typeName = message.Member("typeName");
+  if (typeName.Kind() != Vela::Sdk::ValueKind::String || typeName.Size() == 0 || !message.HasMember("body")) {
+    return ErrorReply(400, HostText::kLcdsMessageShape);
+  }
+  FlatValue body = BindingToFlat(message.Member("body"));
+  if (body.kind == Vela::Sdk::kFlatEmpty && !message.Member("body").IsEmpty()) {
+    return ErrorReply(400, HostText::kNoHostForm);
+  }
+  std::string name = LcdsEventName(typeName.GetString());
+  OwnedFlatValue payload(FlatStructure({{"clientId", FlatText(message.Member("clientId").GetString("orb-host"))},
+                                        {"subtopic", FlatText(message.Member("subtopic").GetString())},
+                                        {"typeName", FlatText(typeName.GetString())},
+                                        {"body", body}}));
+  bool delivered = stand_.DeliverEvent(name, payload.Get());
+  // The plug-in takes LCDS messages in through a task it schedules; running it now means the
+  // message is in the store (or held) by the time the caller hears back.
+  loop_.RunUntilIdle();
+  return JsonReply(200, "{\"delivered\":" + std::string(delivered ? "true" : "false") + ",\"event\":" +
+                            JsonQuoted(name) + "}");
+}
+
+// The plug-in's functions
+
+bool PluginHost::InRouteSpace(std::string_view path) const {
+  if (shortName_.empty()) return false;
+  std::string root = "/" + shortName_;
+  return path == root || StartsWith(path, root + "/");
+}
+
+std::vector<std::string> PluginHost::Candidates(int32_t method, std::string_view path) const {
+  // The plug-in alone knows its URL templates; names only order the tries. The name a literal
+  // path would have goes first, then every function of the same method, then those whose name
+  // starts with no method word. Functions of another method could never match.
+  std::string exact = Vela::Sdk::MakeFunctionName(method, path);
+  std::string word = MethodWord(method);
+  std::vector<std::string> first, same, unmarked;
+  for (const std::string& name : stand_.FunctionNames()) {
+    bool marked = std::any_of(std::begin(kMethods), std::end(kMethods),
+                              [&](const MethodName& entry) { return StartsWith(name, entry.word); });
+    if (name == exact) {
+      first.push_back(name);
+    } else if (!word.empty() && StartsWith(name, word)) {
+      same.push_back(name);
+    } else if (!marked) {
+      unmarked.push_back(name);
+    }
+  }
+  first.insert(first.end(), same.begin(), same.end());
+  first.insert(first.end(), unmarked.begin(), unmarked.end());
+  return first;
+}
+
+HttpReply PluginHost::CallPlugin(const HttpCall& call, bool& matched) {
+  matched = false;
+  // HEAD is a GET whose body is not sent; the server library drops the body.
+  int32_t method = call.method == "HEAD" ? Vela::Sdk::kMethodGet : MethodCodeOf(call.method);
+  ApiRequest request;
+  request.method = method;
+  request.url = call.target;
+  request.headers = call.headers;
+  request.contentType = call.contentType;
+  request.body = call.body;
+  if (method == Vela::Sdk::kMethodCustom) request.customMethod = call.method;
+
+  std::vector<std::string> candidates = Candidates(method, call.path);
+  if (candidates.empty()) {
+    // Nothing can match; the plug-in's own answer to that comes from any of its functions.
+    std::vector<std::string> all = stand_.FunctionNames();
+    if (!all.empty()) candidates.push_back(all.front());
+  }
+  HttpReply notFound = ErrorReply(kInvalidFunctionStatus, kInvalidFunction);
+  for (const std::string& name : candidates) {
+    ApiResponse answer = stand_.Call(name, request);
+    if (answer.Status() == kInvalidFunctionStatus && answer.Error() == kInvalidFunction) {
+      notFound = ReplyOf(answer);
+      continue;
+    }
+    matched = true;
+    return ReplyOf(answer);
+  }
+  return notFound;
+}
+
+}  // namespace Vela::DevHost

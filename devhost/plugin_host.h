@@ -1,0 +1,144 @@
+// PluginHost: the developer host proper. It runs one plug-in through the host stand-in as the
+// client core would, answers the plug-in's own requests (the resource store, the LCDS invoke
+// endpoint), plays the other plug-ins and the platform (resource and LCDS events), and turns HTTP
+// calls into calls of the plug-in's API functions. Every member runs on the host loop's thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "devhost/host_loop.h"
+#include "devhost/host_stand_in.h"
+#include "devhost/http_exchange.h"
+#include "sdk/binding/binding_value.h"
+
+namespace Vela::DevHost {
+
+/// Texts the host answers with; "%1" and "%2" are filled by the SDK's formatter.
+namespace HostText {
+inline constexpr char kNothingStored[] = "Nothing is stored at %1";
+inline constexpr char kMethodNotAllowed[] = "Method %1 is not allowed on %2";
+inline constexpr char kUnknownControl[] = "No host control at %1";
+inline constexpr char kLcdsInvokeFailed[] = "LCDS invocation refused: the host is set to fail invocations";
+inline constexpr char kLcdsMessageShape[] = "An LCDS message needs a \"typeName\" text and a \"body\"";
+inline constexpr char kSwitchShape[] = "Expected true or false";
+inline constexpr char kNoHostForm[] = "The value has no host form";
+inline constexpr char kResourceNotFound[] = "Resource not found";
+inline constexpr char kShuttingDown[] = "The host is shutting down";
+/// %1 the export's result.
+inline constexpr char kHandshakeFailed[] = "Plug-in handshake failed: the export returned %1 without an entry table";
+inline constexpr char kInitialiseFailed[] = "Plug-in Initialise reported failure";
+inline constexpr char kEventStreamOnly[] = "The event stream is served over HTTP only";
+}  // namespace HostText
+
+inline constexpr char kLcdsInvokeUrl[] = "/ark-login/v1/session/invoke";
+inline constexpr char kTelemetryUrlPrefix[] = "/telemetry/v1/events/";
+inline constexpr char kLcdsMessagesPath[] = "/lcds/messages";
+inline constexpr char kEventsPath[] = "/events";
+inline constexpr char kHostControlPrefix[] = "/host/";
+/// Status of a refused LCDS invocation, as the login plug-in answers a failed platform call.
+inline constexpr int32_t kLcdsInvokeFailedStatus = 500;
+
+/// The host event name of a resource URL: "OnJsonApiEvent" and the first three URL segments (five
+/// under "ark-platform-config"), joined by "_".
+std::string ResourceEventName(std::string_view url);
+/// "OnLcdsEvent_" and the type name with every "." as "_".
+std::string LcdsEventName(std::string_view typeName);
+/// "OKAY", "WARN", "ERROR", "ALWAYS"; the number for any other level.
+std::string LogLevelName(int32_t level);
+
+class PluginHost {
+ public:
+  /// Records kept of each kind (events, log records, invocations); older ones are dropped.
+  static constexpr std::size_t kMaxRecords = 10000;
+
+  explicit PluginHost(HostLoop& loop);
+  /// Destroys the plug-in if it is still alive.
+  ~PluginHost();
+  PluginHost(const PluginHost&) = delete;
+  PluginHost& operator=(const PluginHost&) = delete;
+
+  /// Loads the library and performs the handshake; false with Error() set.
+  bool Load(const std::string& path);
+  /// Calls Initialise; false with Error() set.
+  bool Start();
+  /// Calls Destroy (the plug-in removes its listeners); nothing is delivered afterwards.
+  void Shutdown();
+  bool IsRunning() const { return stand_.IsAlive(); }
+  const std::string& Error() const { return error_; }
+  const std::string& ShortName() const { return shortName_; }
+
+  /// The whole HTTP surface except the event stream.
+  HttpReply Handle(const HttpCall& call);
+
+  // Host-side controls, also used by scenarios.
+
+  /// Stores the value without telling anyone: the state the host starts the plug-in in.
+  void PresetResource(const std::string& url, const Vela::Sdk::BindingValue& value);
+  /// Stores the value and delivers Create (first time) or Update.
+  HttpReply PutResource(const std::string& url, const Vela::Sdk::BindingValue& value);
+  /// Removes the value and delivers Delete; 404 when nothing was stored.
+  HttpReply DeleteResource(const std::string& url);
+  HttpReply GetResource(const std::string& url) const;
+  /// Delivers {"typeName", "body"[, "clientId", "subtopic"]} as an LCDS message and runs what the
+  /// plug-in scheduled for it, so the message has been taken in when this returns.
+  HttpReply DeliverLcds(const Vela::Sdk::BindingValue& message);
+  /// Sends the call to the plug-in's API functions; `matched` is false when every function
+  /// answered "Invalid function", and the reply is then the plug-in's own 404.
+  HttpReply CallPlugin(const HttpCall& call, bool& matched);
+  void SetLcdsInvokeFails(bool fails) { lcdsInvokeFails_ = fails; }
+  bool LcdsInvokeFails() const { return lcdsInvokeFails_; }
+
+  // What happened, numbered from the start so that a caller can ask for what came since.
+
+  /// Each event the plug-in fired: {"event": name} with the payload's members ("uri",
+  /// "eventType", "data"), or {"event", "data"} for a payload that is not a structure.
+  const std::deque<Vela::Sdk::BindingValue>& Events() const { return events_; }
+  /// Each log record: {"level", "levelName", "message"}.
+  const std::deque<Vela::Sdk::BindingValue>& Logs() const { return logs_; }
+  /// Each LCDS invocation: {"destination", "method", "arguments", "failed"}.
+  const std::deque<Vela::Sdk::BindingValue>& Invocations() const { return invocations_; }
+  uint64_t EventCount() const { return eventsDropped_ + events_.size(); }
+  uint64_t LogCount() const { return logsDropped_ + logs_.size(); }
+  uint64_t InvocationCount() const { return invocationsDropped_ + invocations_.size(); }
+  /// The records numbered `from` onwards that are still kept.
+  std::vector<Vela::Sdk::BindingValue> EventsSince(uint64_t from) const;
+  std::vector<Vela::Sdk::BindingValue> LogsSince(uint64_t from) const;
+  std::vector<Vela::Sdk::BindingValue> InvocationsSince(uint64_t from) const;
+
+  /// Called with each fired event as one line of compact JSON.
+  void SetEventSink(std::function<void(const std::string& json)> sink) { eventSink_ = std::move(sink); }
+
+  HostStandIn& Stand() { return stand_; }
+  HostLoop& Loop() { return loop_; }
+
+ private:
+  void OnEvent(const std::string& name, const Vela::Sdk::FlatValue& data);
+  void OnLog(int32_t level, const std::string& message);
+  void OnPluginRequest(const Vela::Sdk::HostRequest& request, Vela::Sdk::HostResponse& response);
+  HttpReply HandleControl(const HttpCall& call);
+  HttpReply DeliverResourceEvent(const std::string& url, const char* eventType, const Vela::Sdk::FlatValue& data,
+                                 int status);
+  std::vector<std::string> Candidates(int32_t method, std::string_view path) const;
+  bool InRouteSpace(std::string_view path) const;
+
+  HostLoop& loop_;
+  HostStandIn stand_;
+  std::string error_;
+  std::string shortName_;
+  bool lcdsInvokeFails_ = false;
+  std::deque<Vela::Sdk::BindingValue> events_;
+  std::deque<Vela::Sdk::BindingValue> logs_;
+  std::deque<Vela::Sdk::BindingValue> invocations_;
+  uint64_t eventsDropped_ = 0;
+  uint64_t logsDropped_ = 0;
+  uint64_t invocationsDropped_ = 0;
+  std::function<void(const std::string& json)> eventSink_;
+};
+
+}  // namespace Vela::DevHost
