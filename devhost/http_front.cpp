@@ -149,6 +149,12 @@ int Serve(const ServeSettings& settings, std::ostream& out, std::ostream& err) {
   httplib::Server server;
   server.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
   server.set_payload_max_length(kMaxRequestBody);
+  // The library's default also sets SO_REUSEPORT, with which a second host would quietly share
+  // the port of a running one instead of being told that it is taken.
+  server.set_socket_options([](socket_t socket) {
+    int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
     if (response.body.empty()) Apply(ErrorReply(response.status, ReasonOf(response.status)), response);
   });

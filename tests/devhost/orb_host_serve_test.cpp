@@ -272,6 +272,35 @@ TEST_F(OrbHostServe, ShutdownEndsOpenEventStreams) {
   EXPECT_TRUE(events.Ended(30s));
 }
 
+TEST(OrbHostServeStart, RefusesWhatItCannotUseWithExit2) {
+  OrbHostProcess busy;
+  ASSERT_TRUE(busy.Start(ORB_HOST_PATH, {"serve", "--listen", "127.0.0.1:0"}));
+  std::optional<std::string> line = busy.WaitForLine("listening on", 60s);
+  ASSERT_TRUE(line);
+  std::string taken = line->substr(line->rfind(':') + 1);
+
+  struct Row {
+    std::vector<std::string> arguments;
+    std::string error;
+  } rows[] = {
+      {{"serve", "--plugin", "/nonexistent/plugin.so"}, "orb-host serve: Plug-in file not found: /nonexistent/plugin.so\n"},
+      {{"serve", "--scenario", "/nonexistent/s.yaml"}, "orb-host serve: cannot read scenario /nonexistent/s.yaml\n"},
+      {{"serve", "--listen", "127.0.0.1:" + taken}, "orb-host serve: cannot listen on 127.0.0.1:" + taken + "\n"},
+  };
+  for (const Row& row : rows) {
+    OrbHostProcess process;
+    ASSERT_TRUE(process.Start(ORB_HOST_PATH, row.arguments));
+    std::optional<int> status = process.Wait(60s);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 2) << *status;
+    EXPECT_EQ(process.Errors(), row.error);
+  }
+  busy.Signal(SIGINT);
+  std::optional<int> status = busy.Wait(60s);
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "SIGINT ends it as cleanly as SIGTERM";
+}
+
 }  // namespace
 }  // namespace Vela::DevHost
 
