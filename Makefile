@@ -14,8 +14,15 @@ build: deps
 test: build
 	ctest --preset default
 
+URL := http://127.0.0.1:$(PORT)
 run: build
-	build/default/devhost/orb-host build/default/plugins/ark-simple-dialog-messages/orb-be-ark-simple-dialog-messages.so
+	@echo "orb-host: the plug-in at $(URL) with devhost/scenarios/demo.yaml; Ctrl-C stops it. Try:"
+	@echo "  curl -s $(URL)/ark-simple-dialog-messages/v1/messages"
+	@echo "  curl -sN $(URL)/events    # in a second terminal, then:"
+	@echo "  curl -s -X DELETE $(URL)/ark-simple-dialog-messages/v1/messages/0"
+	build/default/devhost/orb-host serve \
+	  --plugin build/default/plugins/ark-simple-dialog-messages/orb-be-ark-simple-dialog-messages.so \
+	  --listen 127.0.0.1:$(PORT) --scenario devhost/scenarios/demo.yaml
 
 bench: deps
 	scripts/install-deps.sh --bench-peers

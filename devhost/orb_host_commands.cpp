@@ -181,7 +181,7 @@ int RunCommand(const std::string& plugin, const std::string& scenarioPath, std::
     err << "orb-host run: " << scenarioPath << ": " << failure << "\n";
     return kExitFailed;
   }
-  out << "scenario " << scenarioPath << ": " << scenario.steps.size() << " steps passed\n";
+  out << "scenario " << scenarioPath << ": all " << scenario.steps.size() << (scenario.steps.size() == 1 ? " step" : " steps") << " passed\n";
   return kExitOk;
 }
 
