@@ -68,7 +68,8 @@ class Mirror {
         });
       } else {
         Walk(record.enumerators, record.count, [&](const Vela::Sdk::FlatEnumeratorRecord& enumerator) {
-          type.enumerators[Text(enumerator.name)] = {Text(enumerator.name), enumerator.value, Text(enumerator.description)};
+          std::string name = Text(enumerator.name);
+          type.enumerators[name] = {name, enumerator.value, Text(enumerator.description)};
         });
       }
     });

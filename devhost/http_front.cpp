@@ -136,7 +136,8 @@ int Serve(const ServeSettings& settings, std::ostream& out, std::ostream& err) {
       err << "orb-host serve: " << settings.scenario << ": " << failure << "\n";
       return kExitFailed;
     }
-    out << "scenario " << settings.scenario << ": all " << scenario.steps.size() << (scenario.steps.size() == 1 ? " step" : " steps") << " passed\n";
+    out << "scenario " << settings.scenario << ": all " << scenario.steps.size()
+        << (scenario.steps.size() == 1 ? " step" : " steps") << " passed\n";
   }
 
   // Before any thread of the server exists, so that all of them inherit the blocked signals; after

@@ -92,7 +92,9 @@ bool ParseListen(const std::string& text, std::string& host, uint16_t& port, std
     return false;
   }
   std::string address = text.substr(0, colon), digits = text.substr(colon + 1);
-  if (address.size() >= 2 && address.front() == '[' && address.back() == ']') address = address.substr(1, address.size() - 2);
+  if (address.size() >= 2 && address.front() == '[' && address.back() == ']') {
+    address = address.substr(1, address.size() - 2);
+  }
   bool loopback = address == "localhost" || address == "::1" || address.rfind("127.", 0) == 0;
   if (!loopback) {
     error = "--listen: " + address + " is not a loopback address; orb-host serves on loopback only";
@@ -181,7 +183,8 @@ int RunCommand(const std::string& plugin, const std::string& scenarioPath, std::
     err << "orb-host run: " << scenarioPath << ": " << failure << "\n";
     return kExitFailed;
   }
-  out << "scenario " << scenarioPath << ": all " << scenario.steps.size() << (scenario.steps.size() == 1 ? " step" : " steps") << " passed\n";
+  out << "scenario " << scenarioPath << ": all " << scenario.steps.size()
+        << (scenario.steps.size() == 1 ? " step" : " steps") << " passed\n";
   return kExitOk;
 }
 

@@ -270,7 +270,9 @@ HttpReply PluginHost::Handle(const HttpCall& call) {
   if (!stand_.IsAlive()) return ErrorReply(503, HostText::kShuttingDown);
   if (StartsWith(call.path, kHostControlPrefix)) return HandleControl(call);
   if (call.path == kLcdsMessagesPath) {
-    if (call.method != "POST") return ErrorReply(405, Vela::Sdk::Format(HostText::kMethodNotAllowed, call.method, call.path));
+    if (call.method != "POST") {
+      return ErrorReply(405, Vela::Sdk::Format(HostText::kMethodNotAllowed, call.method, call.path));
+    }
     Vela::Sdk::BindingResult decoded = DecodePayload(PayloadFormatOfContentType(call.contentType), call.body);
     if (!decoded.Ok()) return ErrorReply(400, decoded.ErrorText());
     return DeliverLcds(decoded.Value());

@@ -274,7 +274,9 @@ std::string Check(const ScenarioStep& step, const HttpReply& reply, PluginHost& 
   if (expect.events) {
     std::vector<BindingValue> fired = host.EventsSince(events);
     bool same = fired.size() == expect.events->Size();
-    for (std::size_t i = 0; same && i < fired.size(); ++i) same = ValueMatches(expect.events->Element(i), fired[i], true);
+    for (std::size_t i = 0; same && i < fired.size(); ++i) {
+      same = ValueMatches(expect.events->Element(i), fired[i], true);
+    }
     if (!same) return "expected events " + ToJson(*expect.events) + ", fired " + ListJson(fired);
   }
   if (expect.logs) {

@@ -103,7 +103,9 @@ class OrbHostProcess {
     for (int i = 0; i < 2; ++i) {
       char buffer[4096];
       ssize_t got;
-      while ((got = read(fds[i].fd, buffer, sizeof buffer)) > 0) targets[i]->append(buffer, static_cast<std::size_t>(got));
+      while ((got = read(fds[i].fd, buffer, sizeof buffer)) > 0) {
+        targets[i]->append(buffer, static_cast<std::size_t>(got));
+      }
       if (got < 0) open = true;  // nothing now, more may come
     }
     return open;
