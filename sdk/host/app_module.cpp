@@ -5,6 +5,7 @@
 #include "sdk/api/request_entry.h"
 #include "sdk/diag/assertion.h"
 #include "sdk/diag/format.h"
+#include "sdk/diag/logger.h"
 #include "sdk/host/allocation.h"
 #include "sdk/host/event_tracing.h"
 #include "sdk/host/plugin_log_target.h"
@@ -12,14 +13,18 @@
 
 namespace Vela::Sdk {
 // The registry starts out with the SDK's built-in types.
+// The object holds a reference to the process-wide logger, so the last object to go takes the
+// logger with it: a library unloaded afterwards leaves nothing of it behind.
 AppModule::AppModule(std::string shortName) : shortName_(std::move(shortName)) {
+  Logger::AddReference();
   registry_.Initialise();
   // Keeps the tracing providers, which register when the library loads, in the link.
   (void)ProcessEventTracing();
 }
 
-// The log target leaves the logger here: the logger is process-wide and outlives the object.
-AppModule::~AppModule() = default;
+// The installed log target is deleted after the logger let go of it (or, while other objects
+// keep the logger, leaves it when destroyed).
+AppModule::~AppModule() { Logger::Release(); }
 
 HostFunctionTable* AppModule::Table() const {
   return services_ == nullptr ? nullptr : services_->functions;

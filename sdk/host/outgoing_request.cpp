@@ -65,7 +65,8 @@ Maybe<BindingValue> ReadResponseBody(HostResponse& response, int32_t method, con
                                      const std::function<void()>& yield) {
   if (response.streamRead != nullptr) {
     std::string text;
-    text.reserve(static_cast<std::size_t>(std::min<uint64_t>(response.streamSizeHint, kStreamReserveLimit)));
+    uint64_t hint = response.streamSizeHint;  // a packed field: read it by value
+    text.reserve(static_cast<std::size_t>(std::min(hint, kStreamReserveLimit)));
     bool read = ReadStream(response, text, yield);
     if (response.streamRelease != nullptr) response.streamRelease(response.streamContext);
     if (!read) return Failure::FromTemplate(0, kStreamedResponseTemplate, MethodText(method), url, kStreamReadErrorText);

@@ -21,10 +21,10 @@ struct ProcessTaskIndex {
   std::map<uintptr_t, TaskAddress> contexts;
 };
 
-// Never destroyed: a late host callback during process exit still finds a valid index.
+// A static object rather than a heap one, so that unloading the library frees it.
 ProcessTaskIndex& Index() {
-  static ProcessTaskIndex* index = new ProcessTaskIndex();
-  return *index;
+  static ProcessTaskIndex index;
+  return index;
 }
 
 }  // namespace
