@@ -1,9 +1,10 @@
 // AppModule: requests to the host, LCDS calls, resource events and waiting for the host.
+#include "sdk/host/app_module.h"
+
 #include <system_error>
 
 #include "sdk/binding/flat_value_conversion.h"
 #include "sdk/diag/assertion.h"
-#include "sdk/host/app_module.h"
 #include "sdk/host/host_event_names.h"
 
 namespace Vela::Sdk {

@@ -1,10 +1,11 @@
 // AppModule: resource, LCDS and service-proxy events, from subscription to the service's handlers.
+#include "sdk/host/app_module.h"
+
 #include <vector>
 
 #include "sdk/api/json_codec.h"
 #include "sdk/binding/flat_value_conversion.h"
 #include "sdk/diag/log.h"
-#include "sdk/host/app_module.h"
 #include "sdk/host/host_event_names.h"
 
 namespace Vela::Sdk {
