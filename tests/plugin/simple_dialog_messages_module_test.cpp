@@ -377,7 +377,7 @@ TEST(ServiceVolume, HundredThousandMessagesComeAndGo) {
   service.Start();
   Vela::Sdk::MemoryStatisticsRecord before = service.host.MemoryStatistics();
   constexpr int kTotal = 100000;
-  constexpr int kBatch = 10;
+  constexpr int kBatch = 2;
   int64_t expected = 0;
   for (int sent = 0; sent < kTotal; sent += kBatch) {
     for (int i = 0; i < kBatch; ++i) {
