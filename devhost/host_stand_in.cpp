@@ -80,7 +80,10 @@ bool HostStandIn::Load(const std::string& path) {
     lastError_ = "Plug-in file not found: " + path;
     return false;
   }
-  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // A plug-in stays mapped for the life of the process, as the client core keeps it: its
+  // process-wide objects (the logger, built on first use and never destroyed) then stay
+  // reachable instead of being cut off by the unmapping, and a later load finds them again.
+  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (library == nullptr) {
     const char* reason = dlerror();
     lastError_ = "Plug-in could not be loaded: " + path + ": " + Text(reason);

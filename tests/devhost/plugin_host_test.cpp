@@ -174,8 +174,10 @@ TEST_F(PluginHostTest, AnswersThePluginsOtherRequests) {
     request.url = row.url;
     Vela::Sdk::HostResponse response{};
     table->sendRequest(table, &response, &request);
-    EXPECT_EQ(response.status, row.status) << row.url;
-    EXPECT_STREQ(response.error, row.error) << row.url;
+    int32_t status = response.status;  // packed fields are read by value
+    const char* error = response.error;
+    EXPECT_EQ(status, row.status) << row.url;
+    EXPECT_STREQ(error, row.error) << row.url;
     response.release(&response);
   }
 }
