@@ -164,6 +164,10 @@ int Serve(const ServeSettings& settings, std::ostream& out, std::ostream& err) {
   });
 
   server.Get(kEventsPath, [&stream, keepAlive](const httplib::Request&, httplib::Response& response) {
+    if (stream.SubscriberCount() >= kMaxEventStreams) {
+      Apply(ErrorReply(503, kTooManyStreamsText), response);
+      return;
+    }
     std::shared_ptr<EventStream::Subscription> subscription = stream.Subscribe();
     if (subscription == nullptr) {
       Apply(ErrorReply(503, HostText::kShuttingDown), response);

@@ -426,7 +426,7 @@ HttpReply PluginHost::CallPlugin(const HttpCall& call, bool& matched) {
   if (method == Vela::Sdk::kMethodCustom) request.customMethod = call.method;
 
   std::vector<std::string> candidates = Candidates(method, call.path);
-  if (candidates.empty()) {
+  if (candidates.empty() && InRouteSpace(call.path)) {
     // Nothing can match; the plug-in's own answer to that comes from any of its functions.
     std::vector<std::string> all = stand_.FunctionNames();
     if (!all.empty()) candidates.push_back(all.front());

@@ -272,6 +272,21 @@ TEST_F(OrbHostServe, ShutdownEndsOpenEventStreams) {
   EXPECT_TRUE(events.Ended(30s));
 }
 
+TEST_F(OrbHostServe, OpenEventStreamsLeaveTheApiReachable) {
+  std::vector<std::unique_ptr<EventReader>> readers;
+  for (int i = 0; i < 8; ++i) {
+    readers.push_back(std::make_unique<EventReader>(port_));
+    ASSERT_TRUE(readers.back()->WaitFor(0));
+  }
+  httplib::Result refused = Send("GET", "/events");
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 503);
+  EXPECT_EQ(Compact(refused->body), R"({"httpStatus":503,"message":"Too many open event streams"})");
+  EXPECT_EQ(GetBody(kMessages), "[]");
+  Stop();
+  for (auto& reader : readers) EXPECT_TRUE(reader->Ended(30s));
+}
+
 TEST(OrbHostServeStart, RefusesWhatItCannotUseWithExit2) {
   OrbHostProcess busy;
   ASSERT_TRUE(busy.Start(ORB_HOST_PATH, {"serve", "--listen", "127.0.0.1:0"}));
