@@ -10,37 +10,31 @@ namespace {
 
 /// Handles of the registrations alive now. A handle the host sends back after its registration
 /// was destroyed (the registry reset) or a handle that was never ours is then refused instead of
-/// followed.
-struct LiveHandles {
-  std::mutex mutex;
-  std::unordered_set<const void*> handles;
-};
-
-LiveHandles& Live() {
-  // Never destroyed: registrations owned by static objects may outlive any static table.
-  static LiveHandles* live = new LiveHandles;
-  return *live;
-}
-
+/// followed. The set exists only while registrations do, so unloading the library leaves nothing
+/// behind, whatever order static objects are destroyed in.
+constinit std::mutex liveMutex;
+std::unordered_set<const void*>* liveHandles = nullptr;
 }  // namespace
 
 ApiRegistration::ApiRegistration() {
-  LiveHandles& live = Live();
-  std::lock_guard lock(live.mutex);
-  live.handles.insert(this);
+  std::lock_guard lock(liveMutex);
+  if (liveHandles == nullptr) liveHandles = new std::unordered_set<const void*>;
+  liveHandles->insert(this);
 }
 
 ApiRegistration::~ApiRegistration() {
-  LiveHandles& live = Live();
-  std::lock_guard lock(live.mutex);
-  live.handles.erase(this);
+  std::lock_guard lock(liveMutex);
+  liveHandles->erase(this);
+  if (liveHandles->empty()) {
+    delete liveHandles;
+    liveHandles = nullptr;
+  }
 }
 
 ApiRegistration* ApiRegistration::FromHandle(const void* handle) noexcept {
   if (handle == nullptr) return nullptr;
-  LiveHandles& live = Live();
-  std::lock_guard lock(live.mutex);
-  if (live.handles.count(handle) == 0) return nullptr;
+  std::lock_guard lock(liveMutex);
+  if (liveHandles == nullptr || liveHandles->count(handle) == 0) return nullptr;
   return static_cast<ApiRegistration*>(const_cast<void*>(handle));
 }
 

@@ -31,7 +31,7 @@ TEST(PluginLifecycle, CompatibleHostGetsTheRecordFilled) {
     EXPECT_NE(record.entries->memoryStatistics, nullptr);
     ASSERT_NE(+record.api, nullptr);
     for (const std::string& name : host.FunctionNames()) {
-      EXPECT_NE(host.FindFunction(name)->requestCallback, nullptr) << name;
+      EXPECT_NE(+host.FindFunction(name)->requestCallback, nullptr) << name;
     }
   }
 }
