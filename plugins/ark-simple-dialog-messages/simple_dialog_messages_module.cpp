@@ -2,14 +2,13 @@
 #include "plugins/ark-simple-dialog-messages/simple_dialog_messages_module.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <iterator>
 #include <utility>
 
 #include "sdk/api/endpoint_registration.h"
-#include "sdk/binding/type_registration.h"
 #include "sdk/binding/static_type.h"
+#include "sdk/binding/type_registration.h"
 #include "sdk/diag/log.h"
 #include "sdk/host/plugin_sdk_types.h"
 #include "sdk/host/trace_hook.h"
@@ -192,7 +191,9 @@ Maybe<void> SimpleDialogMessagesModule::DismissMessage(int64_t messageId) {
     Log(kLogWarn, kCategoryDbg, kNoPlatformMsgIdText, static_cast<long long>(messageId));
     result = FailureOf(kNoPlatformMsgIdText, messageId);
   }
-  // Found again by id: a request handled during the wait may have dismissed it already.
+  // Found again by id: a request handled during the wait may have dismissed it already, and
+  // messages may have been added or released. When it is gone nothing changed here, so nothing
+  // is pushed.
   if (RemoveVisible(messageId)) PublishMessages();
   return result;
 }
