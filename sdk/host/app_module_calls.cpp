@@ -53,7 +53,8 @@ Maybe<BindingValue> AppModule::RequestValue(int32_t method, const std::string& u
     ReleaseResponse(response);
     return std::move(checked).Error();
   }
-  Maybe<BindingValue> body = ReadResponseBody(response, method, url, [this] { Yield(); });
+  // Waiting for more of a stream is a wait like any other: the host sees it bracketed.
+  Maybe<BindingValue> body = ReadResponseBody(response, method, url, [this] { YieldToHost(); });
   ReleaseResponse(response);
   return body;
 }
