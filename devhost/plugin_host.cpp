@@ -8,6 +8,7 @@
 #include "sdk/api/function_name.h"
 #include "sdk/diag/format.h"
 #include "sdk/host/allocation.h"
+#include "sdk/host/host_event_names.h"
 
 namespace Vela::DevHost {
 
@@ -133,27 +134,6 @@ std::optional<bool> SwitchValue(const HttpCall& call) {
 }
 
 }  // namespace
-
-std::string ResourceEventName(std::string_view url) {
-  std::vector<std::string_view> segments;
-  std::size_t start = 0;
-  while (start <= url.size()) {
-    std::size_t end = url.find('/', start);
-    if (end == std::string_view::npos) end = url.size();
-    if (end > start) segments.push_back(url.substr(start, end - start));
-    start = end + 1;
-  }
-  std::size_t keep = !segments.empty() && segments[0] == "ark-platform-config" ? 5 : 3;
-  std::string name = "OnJsonApiEvent";
-  for (std::size_t i = 0; i < segments.size() && i < keep; ++i) name += "_" + std::string(segments[i]);
-  return name;
-}
-
-std::string LcdsEventName(std::string_view typeName) {
-  std::string name = "OnLcdsEvent_" + std::string(typeName);
-  std::replace(name.begin() + 12, name.end(), '.', '_');
-  return name;
-}
 
 std::string LogLevelName(int32_t level) {
   constexpr const char* kNames[] = {"OKAY", "WARN", "ERROR", "ALWAYS"};
@@ -350,7 +330,7 @@ HttpReply PluginHost::GetResource(const std::string& url) const {
 
 HttpReply PluginHost::DeliverResourceEvent(const std::string& url, const char* eventType, const FlatValue& data,
                                            int status) {
-  std::string name = ResourceEventName(url);
+  std::string name = Vela::Sdk::ResourceEventName(url);
   OwnedFlatValue payload(FlatStructure({{"uri", FlatText(url)},
                                         {"eventType", FlatText(eventType)},
                                         {"data", CopyFlatValue(data)}}));
@@ -369,7 +349,7 @@ HttpReply PluginHost::DeliverLcds(const BindingValue& message) {
   if (body.kind == Vela::Sdk::kFlatEmpty && !message.Member("body").IsEmpty()) {
     return ErrorReply(400, HostText::kNoHostForm);
   }
-  std::string name = LcdsEventName(typeName.GetString());
+  std::string name = Vela::Sdk::LcdsEventName(typeName.GetString());
   OwnedFlatValue payload(FlatStructure({{"clientId", FlatText(message.Member("clientId").GetString("orb-host"))},
                                         {"subtopic", FlatText(message.Member("subtopic").GetString())},
                                         {"typeName", FlatText(typeName.GetString())},

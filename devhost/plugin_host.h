@@ -44,11 +44,6 @@ inline constexpr char kHostControlPrefix[] = "/host/";
 /// Status of a refused LCDS invocation, as the login plug-in answers a failed platform call.
 inline constexpr int32_t kLcdsInvokeFailedStatus = 500;
 
-/// The host event name of a resource URL: "OnJsonApiEvent" and the first three URL segments (five
-/// under "ark-platform-config"), joined by "_".
-std::string ResourceEventName(std::string_view url);
-/// "OnLcdsEvent_" and the type name with every "." as "_".
-std::string LcdsEventName(std::string_view typeName);
 /// "OKAY", "WARN", "ERROR", "ALWAYS"; the number for any other level.
 std::string LogLevelName(int32_t level);
 

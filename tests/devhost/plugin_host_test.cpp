@@ -43,22 +43,6 @@ class PluginHostTest : public ::testing::Test {
   PluginHost host_{loop_};
 };
 
-TEST(HostEventNames, FollowTheResourceAndLcdsRules) {
-  struct Row {
-    const char* url;
-    const char* name;
-  } rows[] = {
-      {"/ark-gameflow/v1/session", "OnJsonApiEvent_ark-gameflow_v1_session"},
-      {"/ark-gameflow/v1/session/extra", "OnJsonApiEvent_ark-gameflow_v1_session"},
-      {"ark-gameflow//v1/session", "OnJsonApiEvent_ark-gameflow_v1_session"},
-      {"/a/b/c/d/e", "OnJsonApiEvent_a_b_c"},
-      {"/ark-platform-config/v1/a/b/c/d", "OnJsonApiEvent_ark-platform-config_v1_a_b_c"},
-      {"/", "OnJsonApiEvent"},
-  };
-  for (const Row& row : rows) EXPECT_EQ(ResourceEventName(row.url), row.name) << row.url;
-  EXPECT_EQ(LcdsEventName("com.a.B"), "OnLcdsEvent_com_a_B");
-}
-
 TEST_F(PluginHostTest, CallsFindTheFunctionByAskingThePlugin) {
   Start();
   struct Row {
