@@ -12,10 +12,8 @@
 
 namespace Vela::Sdk::Platform {
 
-// Reserved and committed in one step: MAP_POPULATE backs all sixteen pages at once, instead of one
-// page fault per page as the arena first touches them.
 void* ReserveRegion() noexcept {
-  void* region = mmap(nullptr, kRegionSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+  void* region = mmap(nullptr, kRegionSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   return region == MAP_FAILED ? nullptr : region;
 }
 
