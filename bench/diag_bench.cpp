@@ -61,7 +61,7 @@ void BM_FormatIntoPositional(benchmark::State& state) {
   char buffer[kFormatBufferSize];
   int64_t elapsed = 1234567;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(FormatInto(buffer, sizeof buffer, kPositional, "GET /lol-collections/v1", 404, elapsed));
+    benchmark::DoNotOptimize(FormatInto(buffer, sizeof buffer, kPositional, "GET /ark-collections/v1", 404, elapsed));
     benchmark::ClobberMemory();
   }
 }
@@ -71,7 +71,7 @@ void BM_SnprintfSameText(benchmark::State& state) {
   char buffer[kFormatBufferSize];
   long long elapsed = 1234567;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(std::snprintf(buffer, sizeof buffer, kPrintf, "GET /lol-collections/v1", 404, elapsed));
+    benchmark::DoNotOptimize(std::snprintf(buffer, sizeof buffer, kPrintf, "GET /ark-collections/v1", 404, elapsed));
     benchmark::ClobberMemory();
   }
 }
@@ -80,7 +80,7 @@ BENCHMARK(BM_SnprintfSameText);
 void BM_FormatPositionalToString(benchmark::State& state) {
   int64_t elapsed = 1234567;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(Format(kPositional, "GET /lol-collections/v1", 404, elapsed));
+    benchmark::DoNotOptimize(Format(kPositional, "GET /ark-collections/v1", 404, elapsed));
   }
 }
 BENCHMARK(BM_FormatPositionalToString);
@@ -89,7 +89,7 @@ void BM_SnprintfSameTextToString(benchmark::State& state) {
   long long elapsed = 1234567;
   for (auto _ : state) {
     char buffer[kFormatBufferSize];
-    int length = std::snprintf(buffer, sizeof buffer, kPrintf, "GET /lol-collections/v1", 404, elapsed);
+    int length = std::snprintf(buffer, sizeof buffer, kPrintf, "GET /ark-collections/v1", 404, elapsed);
     benchmark::DoNotOptimize(std::string(buffer, static_cast<std::size_t>(length)));
   }
 }
