@@ -45,9 +45,9 @@ class Generator {
   std::mt19937_64 random_;
 };
 
-const char* const kWords[] = {"Ahri",   "grade S", "7",     "21600",  "mastery", "chest", "token",
-                              "Garen",  "Lux",     "split", "ranked", "normal",  "aram",  "level up",
-                              "reward", "banner",  "icon",  "emote",  "ward",    "skin"};
+const char* const kWords[] = {"tovi",   "grade Q", "7",     "21600",  "velvant", "plume", "token",
+                              "orlen",  "pim",     "split", "fennel", "normal",  "oska",  "level up",
+                              "reward", "banner",  "icon",  "quill",  "dune",    "mote"};
 constexpr std::size_t kWordCount = sizeof kWords / sizeof kWords[0];
 
 using Allocator = rapidjson::Document::AllocatorType;

@@ -46,7 +46,7 @@ class BenchModule {
     api = FlatApiStorage::Build(registry);
     AttachRequestEntries(*api->Description(), api->Functions());
     for (int64_t i = 0; i < 100; ++i) {
-      messages.push_back({i, "championMastery", R"({"level":7,"champion":"Annie","points":123456})"});
+      messages.push_back({i, "championMastery", R"({"level":7,"keystone":"Aurel","points":123456})"});
     }
   }
 
@@ -98,7 +98,7 @@ BENCHMARK(BM_GetListOf100);
 
 void BM_PostSmallJson(benchmark::State& state) {
   BenchModule module;
-  static const char kBody[] = R"({"type":"championMastery","body":"{\"level\":7,\"champion\":\"Annie\"}"})";
+  static const char kBody[] = R"({"type":"championMastery","body":"{\"level\":7,\"keystone\":\"Aurel\"}"})";
   HostRequest request{};
   request.method = kMethodPost;
   request.url = "/bench/v1/messages";

@@ -99,7 +99,7 @@ class LeanHost {
   }
 
   void SendMessage(int index) {
-    FlatValue params = FlatCollection({FlatText("champion"), FlatText(std::to_string(index % 7))});
+    FlatValue params = FlatCollection({FlatText("keystone"), FlatText(std::to_string(index % 7))});
     OwnedFlatValue event(FlatStructure(
         {{"clientId", FlatText("c")},
          {"subtopic", FlatText("")},

@@ -56,7 +56,7 @@ const std::vector<RecordTexts>& Records() {
       char id[40];
       std::snprintf(id, sizeof id, "8f3c%04x-1b2d-4e5f-9a6b-%012d", index, index * 7919);
       made.push_back({uint64_t{2000000} + static_cast<uint64_t>(index), id,
-                      {"champion-" + std::to_string(index % 160), "level-" + std::to_string(index % 7),
+                      {"keystone-" + std::to_string(index % 160), "level-" + std::to_string(index % 7),
                        "points-" + std::to_string(index * 37), "1700000000"}});
     }
     return made;

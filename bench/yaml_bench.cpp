@@ -44,7 +44,7 @@ std::string Hex(Numbers& numbers, int digits) {
 // 5,000 message records: a 64-bit account id, a 36-character id, a type, 3 to 6 short parameters,
 // and a nested block with floats.
 std::string RecordsDocument() {
-  static const char* const kTypes[] = {"championMastery", "honorLevel", "questComplete", "reward"};
+  static const char* const kTypes[] = {"championMastery", "tallyLevel", "tallyComplete", "reward"};
   static const char* const kWords[] = {"alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "golf", "hotel"};
   Numbers numbers;
   std::string text;

@@ -27,9 +27,9 @@ constexpr char kMessages[] = "/ark-simple-dialog-messages/v1/messages";
 constexpr char kSession[] = "/ark-gameflow/v1/session";
 constexpr char kLcdsType[] = "com.velaworks.platform.messaging.persistence.SimpleDialogMessage";
 
-std::string LcdsMessage(const std::string& msgId, const std::string& champion) {
+std::string LcdsMessage(const std::string& msgId, const std::string& param) {
   return std::string("{\"typeName\":\"") + kLcdsType + "\",\"body\":{\"accountId\":9,\"msgId\":\"" + msgId +
-         "\",\"type\":\"championMastery\",\"params\":[\"" + champion + "\"]}}";
+         "\",\"type\":\"championMastery\",\"params\":[\"" + param + "\"]}}";
 }
 
 // Reads GET /events on its own connection and keeps every "data:" line.
@@ -176,13 +176,13 @@ TEST_F(OrbHostServe, MessagesFlowThroughGatingAndAcknowledgement) {
   EXPECT_EQ(Compact(session->body), Compact(R"({"delivered":true,"event":"OnJsonApiEvent_ark-gameflow_v1_session",
       "eventType":"Create","uri":"/ark-gameflow/v1/session"})"));
   EXPECT_EQ(GetBody(kSession), R"({"phase":"ChampSelect"})");
-  EXPECT_EQ(Send("POST", "/lcds/messages", LcdsMessage("m-1", "Ahri"))->status, 200);
+  EXPECT_EQ(Send("POST", "/lcds/messages", LcdsMessage("m-1", "aurel"))->status, 200);
   EXPECT_EQ(GetBody(kMessages), R"([{"body":["hi"],"id":0,"type":"welcome"}])");
 
   // The game ends: the message is released with the id it got on arrival.
   EXPECT_EQ(Send("PUT", kSession, R"({"phase":"EndOfGame"})")->status, 200);
   EXPECT_EQ(GetBody(kMessages),
-            R"([{"body":["hi"],"id":0,"type":"welcome"},{"body":["Ahri"],"id":1,"type":"championMastery"}])");
+            R"([{"body":["hi"],"id":0,"type":"welcome"},{"body":["aurel"],"id":1,"type":"championMastery"}])");
   ASSERT_TRUE(events.WaitFor(4));
   EXPECT_EQ(events.Data().size(), 4u) << "nothing may be announced while the message is held";
 
@@ -195,7 +195,7 @@ TEST_F(OrbHostServe, MessagesFlowThroughGatingAndAcknowledgement) {
 
   // The platform stops answering: the dismissal succeeds and the failure is logged.
   EXPECT_EQ(Send("PUT", "/host/lcds-invoke-fails", "true")->status, 200);
-  EXPECT_EQ(Send("POST", "/lcds/messages", LcdsMessage("m-2", "Garen"))->status, 200);
+  EXPECT_EQ(Send("POST", "/lcds/messages", LcdsMessage("m-2", "brisk"))->status, 200);
   EXPECT_EQ(Send("DELETE", std::string(kMessages) + "/2")->status, 204);
   EXPECT_NE(GetBody("/host/log").find(
                 R"({"level":1,"levelName":"WARN","message":"Failed to acknowledge SimpleDialogMessage with msgId m-2"})"),

@@ -16,7 +16,7 @@ using Vela::Sdk::FlatTypeRecord;
 constexpr int32_t kWarn = 1;
 constexpr int32_t kAlways = 3;
 
-const PlatformMessage kMastery{42, "m-1", "championMastery", {"Ahri", "7"}};
+const PlatformMessage kMastery{42, "m-1", "championMastery", {"aurel", "7"}};
 
 std::string Element(int64_t id, const std::string& type, const std::string& body) {
   return "{\"body\":" + body + ",\"id\":" + std::to_string(id) + ",\"type\":\"" + type + "\"}";
@@ -120,7 +120,7 @@ TEST_F(Service, ListShowsOnlyIdTypeAndBody) {
   ASSERT_EQ(service.Post(R"({"msgType":"hello","msgBody":["a","b"]})").Error(), "");
   service.SendLcds(kMastery);
   EXPECT_EQ(service.List(), "[" + Element(0, "hello", R"(["a","b"])") + "," +
-                                Element(1, "championMastery", R"(["Ahri","7"])") + "]");
+                                Element(1, "championMastery", R"(["aurel","7"])") + "]");
 }
 
 TEST_F(Service, EveryChangePushesTheWholeListOnceUnderBothNames) {
@@ -194,15 +194,15 @@ TEST_F(Service, DismissingALocalMessageSendsNoAcknowledgement) {
 
 TEST_F(Service, AcceptedLcdsMessageIsShownAndPushed) {
   service.SendLcds(kMastery);
-  EXPECT_EQ(service.Pushed(), std::vector<std::string>{"[" + Element(0, "championMastery", R"(["Ahri","7"])") + "]"});
+  EXPECT_EQ(service.Pushed(), std::vector<std::string>{"[" + Element(0, "championMastery", R"(["aurel","7"])") + "]"});
   service.SendLcds(kMastery);  // the same platform id again is a second message
-  EXPECT_EQ(service.List(), "[" + Element(0, "championMastery", R"(["Ahri","7"])") + "," +
-                                Element(1, "championMastery", R"(["Ahri","7"])") + "]");
+  EXPECT_EQ(service.List(), "[" + Element(0, "championMastery", R"(["aurel","7"])") + "," +
+                                Element(1, "championMastery", R"(["aurel","7"])") + "]");
 }
 
 // Only the exact type is taken in; anything else is dropped without a trace in the store.
 TEST_F(Service, OtherTypesChangeNothing) {
-  for (const char* type : {"ChampionMastery", "championmastery", "championMastery ", "", "eogHonor"}) {
+  for (const char* type : {"ChampionMastery", "championmastery", "championMastery ", "", "eogTally"}) {
     service.SendLcds(PlatformMessage{1, "m", type, {}});
   }
   service.SendLoginData("Update", {{1, "m", "CHAMPIONMASTERY", {}}});
@@ -269,7 +269,7 @@ TEST_F(Service, MessageWithoutPlatformIdIsDismissedWithAFailure) {
   EXPECT_EQ(response.Error(), "Message 0 has no platform msgId to ack");
   EXPECT_EQ(service.LogsAt(kWarn), std::vector<std::string>{"Message 0 has no platform msgId to ack"});
   EXPECT_TRUE(service.Invokes().empty());
-  std::string rest = "[" + Element(1, "championMastery", R"(["Ahri","7"])") + "]";
+  std::string rest = "[" + Element(1, "championMastery", R"(["aurel","7"])") + "]";
   EXPECT_EQ(service.Pushed(), std::vector<std::string>{rest});
   EXPECT_EQ(service.List(), rest);
 }
@@ -365,7 +365,7 @@ TEST_F(Service, DeletedSessionReleasesHeldMessages) {
   service.SendSession("Update", "GameStart");
   service.SendLcds(kMastery);
   service.SendResource(kSessionEvent, kSessionUri, "Delete", FlatValue{});
-  EXPECT_EQ(service.Pushed(), std::vector<std::string>{"[" + Element(0, "championMastery", R"(["Ahri","7"])") + "]"});
+  EXPECT_EQ(service.Pushed(), std::vector<std::string>{"[" + Element(0, "championMastery", R"(["aurel","7"])") + "]"});
 }
 
 // A session the service can't read leaves the state as it was.
@@ -395,7 +395,7 @@ TEST(ServiceStart, LoginDataIsTakenInBeforeTheSessionApplies) {
   EXPECT_EQ(service.List(), first);
   service.SendSession("Update", "EndOfGame");
   EXPECT_EQ(service.List(), "[" + Element(0, "championMastery", R"(["1"])") + "," +
-                                Element(1, "championMastery", R"(["Ahri","7"])") + "]");
+                                Element(1, "championMastery", R"(["aurel","7"])") + "]");
 }
 
 TEST(ServiceStart, SubscribesInOrderAndStartsWithoutResources) {
