@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "devhost/flat_values.h"
-#include "sdk/host/host_abi.h"
+#include "sdk/host/abi/host_abi.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ class LeanHost {
   LeanHost() {
     library_ = dlopen(ORB_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
     if (library_ == nullptr) Die(dlerror());
-    auto load = reinterpret_cast<Vela::Sdk::PluginLoadFn>(dlsym(library_, "load_ark_simple_dialog_messages"));
+    auto load = reinterpret_cast<Vela::Sdk::PluginLoadFn>(dlsym(library_, ORB_PLUGIN_ENTRY_NAME));
     if (load == nullptr) Die("no export");
     handshake_ = Vela::Sdk::PluginHandshake{18, 0, 0, nullptr, nullptr, nullptr, nullptr};
     if (load(&handshake_) != 0 || handshake_.entries == nullptr) Die("handshake refused");

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "sdk/binding/binding_value.h"
-#include "sdk/host/allocation.h"
+#include "sdk/host/abi/allocation.h"
 
 #if defined(ORB_HAVE_NLOHMANN_JSON)
 #include <nlohmann/json.hpp>
@@ -238,12 +238,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
 // Heap allocations (operator new and the SDK's counting allocator) while building the tree.
 void PrintAllocationsPerRecord() {
-  uint64_t before = heapAllocations.load() + ReadAllocationCounters().allocationCount;
+  uint64_t before = heapAllocations.load() + ReadMemoryStatistics().allocationCount;
   {
     BindingValue tree;
     BuildValue(tree);
   }
-  uint64_t value = heapAllocations.load() + ReadAllocationCounters().allocationCount - before;
+  uint64_t value = heapAllocations.load() + ReadMemoryStatistics().allocationCount - before;
   before = heapAllocations.load();
   {
     RapidDocument document;

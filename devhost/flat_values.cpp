@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sdk/host/allocation.h"
+#include "sdk/host/abi/allocation.h"
 
 namespace Vela::DevHost {
 

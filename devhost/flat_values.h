@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "sdk/host/host_abi.h"
+#include "sdk/host/abi/host_records.h"
 
 namespace Vela::DevHost {
 

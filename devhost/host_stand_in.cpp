@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "sdk/host/allocation.h"
+#include "sdk/host/abi/allocation.h"
+#include "sdk/host/abi/host_records.h"
 
 namespace Vela::DevHost {
 
@@ -14,7 +15,7 @@ using Vela::Sdk::HostEvent;
 
 namespace {
 
-constexpr char kExportName[] = "load_ark_simple_dialog_messages";
+constexpr char kExportName[] = ORB_PLUGIN_ENTRY_NAME;
 constexpr char kNotFoundText[] = "Resource not found";
 constexpr int32_t kNotFoundStatus = 404;
 

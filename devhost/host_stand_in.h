@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "devhost/flat_values.h"
-#include "sdk/host/host_abi.h"
+#include "sdk/host/abi/host_abi.h"
 
 namespace Vela::DevHost {
 
@@ -153,7 +153,7 @@ class HostStandIn {
   void SetResource(const std::string& url, OwnedFlatValue body);
   void RemoveResource(const std::string& url);
   /// Answers every request the resource store does not. It fills the response with texts and
-  /// values of the host's allocator (sdk/host/allocation.h), marking an error text it allocated
+  /// values of the host's allocator (sdk/host/abi/allocation.h), marking an error text it allocated
   /// as owned; the stand-in sets the release function.
   using RequestHandler = std::function<void(const HostRequest& request, HostResponse& response)>;
   void SetRequestHandler(RequestHandler handler) { requestHandler_ = std::move(handler); }

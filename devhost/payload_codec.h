@@ -8,7 +8,7 @@
 
 #include "sdk/binding/binding_result.h"
 #include "sdk/binding/binding_value.h"
-#include "sdk/host/host_abi.h"
+#include "sdk/host/abi/host_abi.h"
 
 namespace Vela::DevHost {
 

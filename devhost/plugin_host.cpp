@@ -7,7 +7,7 @@
 #include "devhost/payload_codec.h"
 #include "sdk/api/function_name.h"
 #include "sdk/diag/format.h"
-#include "sdk/host/allocation.h"
+#include "sdk/host/abi/allocation.h"
 #include "sdk/host/host_event_names.h"
 
 namespace Vela::DevHost {

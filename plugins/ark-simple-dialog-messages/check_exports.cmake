@@ -1,5 +1,5 @@
 # Fails unless the library's dynamic symbol table defines exactly the entry function.
-#   cmake -DNM=<nm> -DLIBRARY=<file> -P check_exports.cmake
+#   cmake -DNM=<nm> -DLIBRARY=<file> -DENTRY=<name> -P check_exports.cmake
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE listing RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
@@ -10,6 +10,6 @@ foreach(line ${lines})
   string(REGEX REPLACE "^.* " "" name "${line}")
   list(APPEND names ${name})
 endforeach()
-if(NOT names STREQUAL "load_ark_simple_dialog_messages")
-  message(FATAL_ERROR "Exported: '${names}', expected only load_ark_simple_dialog_messages")
+if(NOT names STREQUAL "${ENTRY}")
+  message(FATAL_ERROR "Exported: '${names}', expected only ${ENTRY}")
 endif()

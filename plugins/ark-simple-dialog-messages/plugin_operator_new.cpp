@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <new>
 
-#include "sdk/host/allocation.h"
+#include "sdk/host/abi/allocation.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "sdk/host/host_abi.h"
+#include "sdk/host/abi/host_abi.h"
 
 namespace Vela::Sdk {
 

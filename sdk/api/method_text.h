@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "sdk/host/host_abi.h"
+#include "sdk/host/abi/host_abi.h"
 
 namespace Vela::Sdk {
 

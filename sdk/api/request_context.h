@@ -5,7 +5,7 @@
 #include <string>
 
 #include "sdk/api/api_route.h"
-#include "sdk/host/host_abi.h"
+#include "sdk/host/abi/host_abi.h"
 
 namespace Vela::Sdk {
 

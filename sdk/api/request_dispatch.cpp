@@ -19,7 +19,8 @@
 #include "sdk/binding/function_descriptor.h"
 #include "sdk/binding/msgpack_reader.h"
 #include "sdk/diag/format.h"
-#include "sdk/host/allocation.h"
+#include "sdk/host/abi/allocation.h"
+#include "sdk/host/abi/host_records.h"
 
 namespace Vela::Sdk {
 

@@ -18,7 +18,7 @@
 #include "sdk/api/request_context.h"
 #include "sdk/binding/binding_result.h"
 #include "sdk/binding/binding_value.h"
-#include "sdk/host/host_abi.h"
+#include "sdk/host/abi/host_abi.h"
 
 namespace Vela::Sdk {
 

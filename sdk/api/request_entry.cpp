@@ -8,7 +8,8 @@
 #include "sdk/api/http_status.h"
 #include "sdk/api/request_dispatch.h"
 #include "sdk/diag/format.h"
-#include "sdk/host/allocation.h"
+#include "sdk/host/abi/allocation.h"
+#include "sdk/host/abi/host_records.h"
 
 namespace Vela::Sdk {
 

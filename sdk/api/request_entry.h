@@ -8,7 +8,7 @@
 
 #include <span>
 
-#include "sdk/host/host_abi.h"
+#include "sdk/host/abi/host_abi.h"
 
 namespace Vela::Sdk {
 

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "sdk/binding/value_arena.h"
-#include "sdk/host/allocation.h"
+#include "sdk/host/abi/allocation.h"
 
 namespace Vela::Sdk {
 namespace {

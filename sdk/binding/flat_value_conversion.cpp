@@ -6,7 +6,7 @@
 #include <string>
 
 #include "sdk/diag/format.h"
-#include "sdk/host/allocation.h"
+#include "sdk/host/abi/allocation.h"
 
 namespace Vela::Sdk {
 namespace {

@@ -9,7 +9,7 @@
 #include "sdk/binding/binding_result.h"
 #include "sdk/binding/binding_value.h"
 #include "sdk/binding/enum_name_resolver.h"
-#include "sdk/host/host_abi.h"
+#include "sdk/host/abi/host_records.h"
 
 namespace Vela::Sdk {
 

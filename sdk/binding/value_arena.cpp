@@ -9,7 +9,7 @@
 #include "sdk/binding/fnv1a.h"
 #include "sdk/binding/memory_poisoning.h"
 #include "sdk/binding/page_allocator.h"
-#include "sdk/host/allocation.h"
+#include "sdk/host/abi/allocation.h"
 
 namespace Vela::Sdk {
 namespace {

@@ -6,7 +6,7 @@
 #include "sdk/diag/assertion.h"
 #include "sdk/diag/format.h"
 #include "sdk/diag/logger.h"
-#include "sdk/host/allocation.h"
+#include "sdk/host/abi/allocation.h"
 #include "sdk/host/event_tracing.h"
 #include "sdk/host/plugin_log_target.h"
 #include "sdk/host/telemetry_sink.h"
@@ -171,10 +171,7 @@ void AppModule::DestroyEntry(void* handle) noexcept {
 // The counters are process-wide, so the handle is not needed and may be null.
 void AppModule::MemoryStatisticsEntry(void*, MemoryStatisticsRecord* out) noexcept {
   if (out == nullptr) return;
-  AllocationCounters counters = ReadAllocationCounters();
-  *out = MemoryStatisticsRecord{counters.peakLiveBytes, counters.liveCountAtPeak,
-                                counters.totalBytesAllocated, counters.allocationCount,
-                                counters.totalBytesFreed, counters.freeCount, 0, 0};
+  *out = ReadMemoryStatistics();
 }
 
 std::string IncompatibleHostText(const std::string& shortName, const PluginApiVersion& plugin,

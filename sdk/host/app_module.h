@@ -23,7 +23,7 @@
 #include "sdk/binding/type_registration.h"
 #include "sdk/binding/value_conversion.h"
 #include "sdk/diag/format.h"
-#include "sdk/host/host_abi.h"
+#include "sdk/host/abi/host_abi.h"
 #include "sdk/host/lcds_class_names.h"
 #include "sdk/host/outgoing_request.h"
 #include "sdk/host/plugin_api_version.h"

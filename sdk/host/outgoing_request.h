@@ -14,7 +14,7 @@
 #include "sdk/binding/failure.h"
 #include "sdk/binding/maybe_type.h"
 #include "sdk/binding/value_conversion.h"
-#include "sdk/host/host_abi.h"
+#include "sdk/host/abi/host_abi.h"
 
 namespace Vela::Sdk {
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "sdk/diag/log_target.h"
-#include "sdk/host/host_abi.h"
+#include "sdk/host/abi/host_abi.h"
 
 namespace Vela::Sdk {
 

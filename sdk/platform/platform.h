@@ -6,6 +6,13 @@
 #include <mutex>
 #include <string>
 
+/// Marks a function that leaves the shared library (a plug-in's one export).
+#if defined(_WIN32)
+#define ORB_EXPORT __declspec(dllexport)
+#else
+#define ORB_EXPORT __attribute__((visibility("default")))
+#endif
+
 namespace Vela::Sdk::Platform {
 
 /// Size of one virtual-memory region handed out by ReserveRegion.
@@ -15,6 +22,9 @@ inline constexpr std::size_t kRegionSize = 0x10000;
 void* ReserveRegion() noexcept;
 /// Gives a region from ReserveRegion back to the system.
 void ReleaseRegion(void* region) noexcept;
+
+/// Usable size of a block from the C library's malloc (at least what was asked); 0 for null.
+std::size_t UsableSize(const void* block) noexcept;
 
 /// A lock that the owning thread may take again, as a critical section allows.
 class RecursiveLock {

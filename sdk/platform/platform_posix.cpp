@@ -2,6 +2,7 @@
 #include "sdk/platform/platform.h"
 
 #include <dlfcn.h>
+#include <malloc.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -19,6 +20,10 @@ void* ReserveRegion() noexcept {
 
 void ReleaseRegion(void* region) noexcept {
   if (region != nullptr) munmap(region, kRegionSize);
+}
+
+std::size_t UsableSize(const void* block) noexcept {
+  return block == nullptr ? 0 : malloc_usable_size(const_cast<void*>(block));
 }
 
 LocalTime GetLocalTime() noexcept {

@@ -13,7 +13,7 @@
 #include "sdk/api/json_codec.h"
 #include "sdk/api/yaml_reader.h"
 #include "sdk/binding/msgpack_reader.h"
-#include "sdk/host/allocation.h"
+#include "sdk/host/abi/allocation.h"
 #include "tests/api/dispatch_test_module.h"
 
 namespace Vela::Sdk::DispatchTest {

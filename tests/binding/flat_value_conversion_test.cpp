@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sdk/host/allocation.h"
+#include "sdk/host/abi/allocation.h"
 
 namespace Vela::Sdk {
 namespace {
@@ -23,7 +23,7 @@ class Colours : public EnumNameResolver {
 };
 
 uint64_t LiveAllocations() {
-  AllocationCounters counters = ReadAllocationCounters();
+  MemoryStatisticsRecord counters = ReadMemoryStatistics();
   return counters.allocationCount - counters.freeCount;
 }
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sdk/host/allocation.h"
+#include "sdk/host/abi/allocation.h"
 
 namespace Vela::DevHost {
 namespace {
@@ -55,7 +55,7 @@ TEST(FlatValues, TextRendersEveryKind) {
 }
 
 TEST(FlatValues, MovedFromValueReleasesNothing) {
-  Vela::Sdk::AllocationCounters before = Vela::Sdk::ReadAllocationCounters();
+  Vela::Sdk::MemoryStatisticsRecord before = Vela::Sdk::ReadMemoryStatistics();
   {
     OwnedFlatValue first(FlatText("moved"));
     OwnedFlatValue second(std::move(first));
@@ -64,7 +64,7 @@ TEST(FlatValues, MovedFromValueReleasesNothing) {
     third = std::move(second);
     EXPECT_EQ(FlatValueText(third.Get()), "\"moved\"");
   }
-  Vela::Sdk::AllocationCounters after = Vela::Sdk::ReadAllocationCounters();
+  Vela::Sdk::MemoryStatisticsRecord after = Vela::Sdk::ReadMemoryStatistics();
   EXPECT_EQ(after.allocationCount - before.allocationCount, 1u);
   EXPECT_EQ(after.freeCount - before.freeCount, 1u);
 }

@@ -30,7 +30,7 @@ TEST(HostStandIn, LoadFailuresSayWhatWentWrong) {
   Dl_info info{};
   ASSERT_NE(dladdr(reinterpret_cast<void*>(&std::fopen), &info), 0);
   EXPECT_FALSE(host.Load(info.dli_fname));
-  EXPECT_EQ(host.LastError(), "Plug-in has no export load_ark_simple_dialog_messages: " + std::string(info.dli_fname));
+  EXPECT_EQ(host.LastError(), "Plug-in has no export " ORB_PLUGIN_ENTRY_NAME ": " + std::string(info.dli_fname));
   EXPECT_EQ(host.Handshake(), -1);
 }
 

@@ -159,7 +159,7 @@ TEST(OrbHostDescribe, APluginThatDoesNotLoadExits2) {
     std::string message;
   } rows[] = {
       {"/nonexistent/plugin.so", "Plug-in file not found: /nonexistent/plugin.so"},
-      {info.dli_fname, "Plug-in has no export load_ark_simple_dialog_messages: " + std::string(info.dli_fname)},
+      {info.dli_fname, "Plug-in has no export " ORB_PLUGIN_ENTRY_NAME ": " + std::string(info.dli_fname)},
   };
   std::string scenario = TempFile("orb-empty-scenario.yaml", "[]");
   for (const Row& row : rows) {

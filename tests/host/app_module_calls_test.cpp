@@ -9,7 +9,7 @@
 
 #include "devhost/flat_values.h"
 #include "sdk/diag/logger.h"
-#include "sdk/host/allocation.h"
+#include "sdk/host/abi/allocation.h"
 #include "sdk/host/app_module.h"
 #include "sdk/host/telemetry_sink.h"
 #include "tests/host/glue_test_module.h"

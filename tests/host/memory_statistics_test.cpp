@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "sdk/host/allocation.h"
+#include "sdk/host/abi/allocation.h"
 #include "sdk/host/app_module.h"
 
 namespace Vela::Sdk {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "devhost/host_stand_in.h"
-#include "sdk/host/allocation.h"
+#include "sdk/host/abi/allocation.h"
 
 namespace Vela::DevHost {
 

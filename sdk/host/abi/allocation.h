@@ -3,7 +3,8 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
+
+#include "sdk/host/abi/host_abi.h"
 
 namespace Vela::Sdk {
 
@@ -16,15 +17,8 @@ char* DuplicateText(const char* text) noexcept;
 char* DuplicateText(const char* text, std::size_t length) noexcept;
 std::size_t UsableSize(const void* block) noexcept;
 
-/// The counters behind MemoryStatistics; each is read and updated atomically.
-struct AllocationCounters {
-  uint64_t peakLiveBytes;
-  uint64_t liveCountAtPeak;
-  uint64_t totalBytesAllocated;
-  uint64_t allocationCount;
-  uint64_t totalBytesFreed;
-  uint64_t freeCount;
-};
-AllocationCounters ReadAllocationCounters() noexcept;
+/// The counters as MemoryStatistics reports them; each is read atomically, the record as a
+/// whole is not one snapshot.
+MemoryStatisticsRecord ReadMemoryStatistics() noexcept;
 
 }  // namespace Vela::Sdk

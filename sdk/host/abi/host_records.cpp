@@ -1,8 +1,9 @@
 // Release and naming of the packed host records.
+#include "sdk/host/abi/host_records.h"
+
 #include <cstring>
 
-#include "sdk/host/allocation.h"
-#include "sdk/host/host_abi.h"
+#include "sdk/host/abi/allocation.h"
 
 namespace Vela::Sdk {
 

@@ -1,11 +1,11 @@
 // Counting allocation hooks behind MemoryStatistics.
-#include "sdk/host/allocation.h"
-
-#include <malloc.h>
+#include "sdk/host/abi/allocation.h"
 
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+
+#include "sdk/platform/platform.h"
 
 namespace Vela::Sdk {
 namespace {
@@ -47,7 +47,7 @@ void UpdatePeak() noexcept {
 }
 
 void CountAllocated(void* block) noexcept {
-  Add(counters.totalBytesAllocated, block == nullptr ? 0 : malloc_usable_size(block));
+  Add(counters.totalBytesAllocated, block == nullptr ? 0 : Platform::UsableSize(block));
   Add(counters.allocationCount, 1);
   UpdatePeak();
 }
@@ -67,13 +67,13 @@ void* Allocate(std::size_t size) noexcept {
 
 void Free(void* block) noexcept {
   if (block == nullptr) return;
-  std::size_t size = malloc_usable_size(block);
+  std::size_t size = Platform::UsableSize(block);
   std::free(block);
   CountFreed(size);
 }
 
 void* Reallocate(void* block, std::size_t size) noexcept {
-  std::size_t oldSize = block == nullptr ? 0 : malloc_usable_size(block);
+  std::size_t oldSize = block == nullptr ? 0 : Platform::UsableSize(block);
   void* moved = std::realloc(block, size == 0 ? 1 : size);
   if (moved == nullptr) {
     // The old block is still ours; only the failed attempt is counted.
@@ -99,13 +99,15 @@ char* DuplicateText(const char* text, std::size_t length) noexcept {
 }
 
 std::size_t UsableSize(const void* block) noexcept {
-  return block == nullptr ? 0 : malloc_usable_size(const_cast<void*>(block));
+  return Platform::UsableSize(block);
 }
 
-AllocationCounters ReadAllocationCounters() noexcept {
-  return AllocationCounters{counters.peakLiveBytes.load(), counters.liveCountAtPeak.load(),
-                            counters.totalBytesAllocated.load(), counters.allocationCount.load(),
-                            counters.totalBytesFreed.load(), counters.freeCount.load()};
+MemoryStatisticsRecord ReadMemoryStatistics() noexcept {
+  return MemoryStatisticsRecord{counters.peakLiveBytes.load(),       counters.liveCountAtPeak.load(),
+                                counters.totalBytesAllocated.load(), counters.allocationCount.load(),
+                                counters.totalBytesFreed.load(),     counters.freeCount.load(),
+                                0,
+                                0};
 }
 
 }  // namespace Vela::Sdk
