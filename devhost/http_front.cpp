@@ -6,7 +6,6 @@
 #include <signal.h>
 
 #include <atomic>
-#include <cctype>
 #include <chrono>
 #include <ostream>
 #include <thread>
@@ -16,6 +15,7 @@
 #include "devhost/host_loop.h"
 #include "devhost/plugin_host.h"
 #include "devhost/scenario.h"
+#include "sdk/diag/ascii.h"
 
 namespace Vela::DevHost {
 
@@ -38,7 +38,7 @@ HttpCall ToCall(const httplib::Request& request) {
   for (const auto& [name, value] : request.headers) {
     if (IsPseudoHeader(name)) continue;
     std::string lower = name;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : lower) c = Vela::Sdk::LowerAscii(c);
     call.headers.emplace_back(lower, value);
   }
   call.contentType = request.get_header_value("Content-Type");

@@ -6,9 +6,13 @@
 #include "devhost/api_description.h"
 #include "devhost/payload_codec.h"
 #include "sdk/api/function_name.h"
+#include "sdk/api/method_text.h"
+#include "sdk/api/request_dispatch.h"
 #include "sdk/diag/format.h"
 #include "sdk/host/abi/allocation.h"
+#include "sdk/host/app_module.h"
 #include "sdk/host/host_event_names.h"
+#include "sdk/host/telemetry_sink.h"
 
 namespace Vela::DevHost {
 
@@ -19,36 +23,12 @@ using Vela::Sdk::HostResponse;
 
 namespace {
 
-constexpr char kInvalidFunction[] = "Invalid function";
-constexpr int32_t kInvalidFunctionStatus = 404;
 /// A streamed body larger than this is cut off: the plug-in may not make the host grow at will.
 constexpr std::size_t kMaxStreamedBody = 64u << 20;
 
-struct MethodName {
-  const char* http;
-  int32_t code;
-  const char* word;  // how function names begin
-};
-constexpr MethodName kMethods[] = {
-    {"DELETE", Vela::Sdk::kMethodDelete, "Delete"}, {"GET", Vela::Sdk::kMethodGet, "Get"},
-    {"HEAD", Vela::Sdk::kMethodHead, "Head"},       {"OPTIONS", Vela::Sdk::kMethodOptions, "Options"},
-    {"PATCH", Vela::Sdk::kMethodPatch, "Patch"},    {"POST", Vela::Sdk::kMethodPost, "Post"},
-    {"PUT", Vela::Sdk::kMethodPut, "Put"},
-};
+/// How the names of a method's functions begin ("Get"); "" for none and for custom methods.
+std::string MethodWord(int32_t code) { return code == Vela::Sdk::kMethodCustom ? "" : Vela::Sdk::MakeFunctionName(code, ""); }
 
-int32_t MethodCodeOf(std::string_view method) {
-  for (const MethodName& entry : kMethods) {
-    if (method == entry.http) return entry.code;
-  }
-  return Vela::Sdk::kMethodCustom;
-}
-
-const char* MethodWord(int32_t code) {
-  for (const MethodName& entry : kMethods) {
-    if (entry.code == code) return entry.word;
-  }
-  return "";
-}
 
 bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
@@ -222,7 +202,7 @@ std::vector<BindingValue> PluginHost::InvocationsSince(uint64_t from) const {
 
 void PluginHost::OnPluginRequest(const HostRequest& request, HostResponse& response) {
   std::string_view url = request.url == nullptr ? std::string_view() : std::string_view(request.url);
-  if (request.method == Vela::Sdk::kMethodPost && url == kLcdsInvokeUrl) {
+  if (request.method == Vela::Sdk::kMethodPost && url == Vela::Sdk::kLcdsInvokeUrl) {
     BindingValue record;
     const char* names[] = {"destination", "method", "arguments"};
     for (uint32_t i = 0; request.arguments != nullptr && i < request.argumentCount && i < 3; ++i) {
@@ -237,7 +217,7 @@ void PluginHost::OnPluginRequest(const HostRequest& request, HostResponse& respo
     }
     return;
   }
-  if (request.method == Vela::Sdk::kMethodPost && StartsWith(url, kTelemetryUrlPrefix)) {
+  if (request.method == Vela::Sdk::kMethodPost && StartsWith(url, Vela::Sdk::kTelemetryEventsUrl)) {
     response.status = 204;  // taken and dropped, as a host without telemetry would
     return;
   }
@@ -378,8 +358,10 @@ std::vector<std::string> PluginHost::Candidates(int32_t method, std::string_view
   std::string word = MethodWord(method);
   std::vector<std::string> first, same, unmarked;
   for (const std::string& name : stand_.FunctionNames()) {
-    bool marked = std::any_of(std::begin(kMethods), std::end(kMethods),
-                              [&](const MethodName& entry) { return StartsWith(name, entry.word); });
+    bool marked = false;
+    for (int32_t code = Vela::Sdk::kMethodDelete; code <= Vela::Sdk::kMethodPut; ++code) {
+      marked = marked || StartsWith(name, MethodWord(code));
+    }
     if (name == exact) {
       first.push_back(name);
     } else if (!word.empty() && StartsWith(name, word)) {
@@ -396,7 +378,7 @@ std::vector<std::string> PluginHost::Candidates(int32_t method, std::string_view
 HttpReply PluginHost::CallPlugin(const HttpCall& call, bool& matched) {
   matched = false;
   // HEAD is a GET whose body is not sent; the server library drops the body.
-  int32_t method = call.method == "HEAD" ? Vela::Sdk::kMethodGet : MethodCodeOf(call.method);
+  int32_t method = call.method == "HEAD" ? Vela::Sdk::kMethodGet : Vela::Sdk::MethodCodeOf(call.method);
   ApiRequest request;
   request.method = method;
   request.url = call.target;
@@ -411,10 +393,10 @@ HttpReply PluginHost::CallPlugin(const HttpCall& call, bool& matched) {
     std::vector<std::string> all = stand_.FunctionNames();
     if (!all.empty()) candidates.push_back(all.front());
   }
-  HttpReply notFound = ErrorReply(kInvalidFunctionStatus, kInvalidFunction);
+  HttpReply notFound = ErrorReply(Vela::Sdk::kInvalidFunctionStatus, Vela::Sdk::DispatchText::kInvalidFunction);
   for (const std::string& name : candidates) {
     ApiResponse answer = stand_.Call(name, request);
-    if (answer.Status() == kInvalidFunctionStatus && answer.Error() == kInvalidFunction) {
+    if (answer.Status() == Vela::Sdk::kInvalidFunctionStatus && answer.Error() == Vela::Sdk::DispatchText::kInvalidFunction) {
       notFound = ReplyOf(answer);
       continue;
     }

@@ -36,8 +36,6 @@ inline constexpr char kInitialiseFailed[] = "Plug-in Initialise reported failure
 inline constexpr char kEventStreamOnly[] = "The event stream is served over HTTP only";
 }  // namespace HostText
 
-inline constexpr char kLcdsInvokeUrl[] = "/ark-login/v1/session/invoke";
-inline constexpr char kTelemetryUrlPrefix[] = "/telemetry/v1/events/";
 inline constexpr char kLcdsMessagesPath[] = "/lcds/messages";
 inline constexpr char kEventsPath[] = "/events";
 inline constexpr char kHostControlPrefix[] = "/host/";

@@ -1,7 +1,6 @@
 // Reading and running scenarios.
 #include "devhost/scenario.h"
 
-#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -10,6 +9,7 @@
 #include "devhost/payload_codec.h"
 #include "devhost/plugin_host.h"
 #include "sdk/api/json_codec.h"
+#include "sdk/diag/ascii.h"
 #include "sdk/diag/format.h"
 
 namespace Vela::DevHost {
@@ -182,7 +182,7 @@ bool ParseStep(const BindingValue& entry, ScenarioStep& step, std::string& error
   step.contentType = std::string(entry.Member("contentType").GetString());
   for (const auto& header : entry.Member("headers").Members()) {
     std::string lower(header.name);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : lower) c = Vela::Sdk::LowerAscii(c);
     step.headers.emplace_back(lower, std::string(header.value.GetString()));
   }
   if (const BindingValue* expect = entry.FindMember("expect")) return ParseExpect(*expect, step.expect, error);

@@ -16,6 +16,13 @@ const char* MethodText(int32_t code) {
   }
 }
 
+int32_t MethodCodeOf(std::string_view text) {
+  for (int32_t code = kMethodDelete; code <= kMethodPut; ++code) {
+    if (text == MethodText(code)) return code;
+  }
+  return kMethodCustom;
+}
+
 int32_t RequestMethodCode(int32_t delivered) {
   return delivered >= kMethodDelete && delivered <= kMethodCustom ? delivered : kMethodNone;
 }

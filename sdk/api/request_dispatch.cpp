@@ -7,17 +7,17 @@
 
 #include "sdk/api/api_handler.h"
 #include "sdk/api/api_registration.h"
-#include "sdk/api/json_codec.h"
+#include "sdk/api/content_decoding.h"
 #include "sdk/api/method_text.h"
 #include "sdk/api/route_selection.h"
 #include "sdk/api/url_decode.h"
-#include "sdk/api/yaml_reader.h"
 #include "sdk/binding/api_help.h"
 #include "sdk/binding/binding_registry.h"
 #include "sdk/binding/builtin_types.h"
 #include "sdk/binding/flat_value_conversion.h"
 #include "sdk/binding/function_descriptor.h"
-#include "sdk/binding/msgpack_reader.h"
+#include "sdk/binding/number_text.h"
+#include "sdk/diag/ascii.h"
 #include "sdk/diag/format.h"
 #include "sdk/host/abi/allocation.h"
 #include "sdk/host/abi/host_records.h"
@@ -25,23 +25,6 @@
 namespace Vela::Sdk {
 
 namespace {
-
-constexpr std::string_view kMessagePackType = "application/x-msgpack";  // also "application/x-msgpack-ext"
-constexpr std::string_view kJsonType = "application/json";
-constexpr std::string_view kJsonApiType = "application/vnd.api+json";
-constexpr std::string_view kYamlBodyType = "application/x-yaml";
-constexpr std::string_view kYamlParameterType = "text/x-yaml";
-constexpr std::string_view kOctetStreamType = "application/octet-stream";
-
-char LowerAscii(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) noexcept {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return false;
-  }
-  return true;
-}
 
 std::string_view TextOrEmpty(const char* text) noexcept { return text == nullptr ? std::string_view() : text; }
 
@@ -77,62 +60,21 @@ bool IsStructured(BindingType type) noexcept {
   return type == kBindingObject || type == kBindingVector || type == kBindingStruct;
 }
 
-bool IsJsonSpace(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string_view SkipSpaces(std::string_view text) noexcept {
-  std::size_t i = 0;
-  while (i < text.size() && IsJsonSpace(text[i])) ++i;
-  return text.substr(i);
-}
-
-bool LooksLikeMessagePackText(std::string_view text) noexcept {
-  if (text.empty()) return false;
-  const auto first = static_cast<uint8_t>(text[0]);
-  return (first >= 0x80 && first <= 0x9F) || (first >= 0xDC && first <= 0xDF);
-}
-
-bool LooksLikeJsonText(std::string_view text) noexcept {
-  std::string_view rest = SkipSpaces(text);
-  return !rest.empty() && (rest[0] == '{' || rest[0] == '[');
-}
-
-bool LooksLikeYamlText(std::string_view text) noexcept { return SkipSpaces(text).starts_with("---"); }
-
 enum class IndexParse { kOk, kFormat, kRange };
 
-int DigitValue(char c) noexcept {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return 99;
-}
-
-/// An unsigned number with automatic base, as strtoul with base 0 reads it: "0x" hexadecimal,
-/// a leading 0 octal, else decimal. Trailing characters are a format error; 2^31 and more is out
-/// of range.
+/// An unsigned number as strtoul with automatic base reads it ("0x" hexadecimal, a leading 0
+/// octal). Trailing characters are a format error; 2^31 and more is out of range.
 IndexParse ParseIndex(std::string_view segment, uint64_t& index) noexcept {
-  std::size_t i = 0;
-  uint64_t base = 10;
-  if (segment.size() > 2 && segment[0] == '0' && (segment[1] == 'x' || segment[1] == 'X') &&
-      DigitValue(segment[2]) < 16) {
-    base = 16;
-    i = 2;
-  } else if (segment[0] == '0') {
-    base = 8;
-  }
   uint64_t value = 0;
-  bool overflow = false;
-  for (; i < segment.size(); ++i) {
-    const auto digit = static_cast<uint64_t>(DigitValue(segment[i]));
-    if (digit >= base) break;
-    if (value > (UINT64_MAX - digit) / base) {
-      overflow = true;
-    } else {
-      value = value * base + digit;
-    }
+  switch (ParseUnsignedText(segment, value)) {
+    case NumberTextStatus::kIncorrectFormat:
+      return IndexParse::kFormat;
+    case NumberTextStatus::kOutOfRange:
+      return IndexParse::kRange;
+    case NumberTextStatus::kOk:
+      break;
   }
-  if (i != segment.size()) return IndexParse::kFormat;
-  if (overflow || value >= (uint64_t{1} << 31)) return IndexParse::kRange;
+  if (value >= (uint64_t{1} << 31)) return IndexParse::kRange;
   index = value;
   return IndexParse::kOk;
 }
@@ -387,30 +329,16 @@ void DecodeParameterText(BindingResult& result, BindingValue& target, const Func
                          std::string_view parameterName, std::string_view text, std::string_view contentType,
                          bool structured) {
   if (!result.Ok()) return;
-  const bool sniff = structured && contentType.empty();
-  if (StartsWithNoCase(contentType, kMessagePackType) || (sniff && LooksLikeMessagePackText(text))) {
-    BindingResult decoded = DecodeMessagePack(text.data(), text.size());
-    if (!decoded.Ok()) {
-      return result.Fail(Format(DispatchText::kMessagePackParameter, parameterName, function.name, decoded.ErrorText()));
-    }
-    target = std::move(decoded.Value());
-  } else if (StartsWithNoCase(contentType, kJsonType) || (sniff && LooksLikeJsonText(text))) {
-    BindingResult decoded = JsonToValue(std::string(text));
-    if (!decoded.Ok()) {
-      return result.Fail(Format(DispatchText::kJsonParameter, parameterName, function.name, decoded.ErrorText()));
-    }
-    target = std::move(decoded.Value());
-  } else if (StartsWithNoCase(contentType, kYamlParameterType) || (sniff && LooksLikeYamlText(text))) {
-    BindingResult decoded = YamlToValue(text);
-    if (!decoded.Ok()) {
-      return result.Fail(Format(DispatchText::kYamlParameter, parameterName, function.name, decoded.ErrorText()));
-    }
-    target = std::move(decoded.Value());
-  } else if (StartsWithNoCase(contentType, kOctetStreamType)) {
-    target.SetBlob(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-  } else {
-    target.SetString(text);
+  ContentReader reader = ContentReaderOf(contentType, ContentPlace::kParameter);
+  if (reader == ContentReader::kNone && structured && contentType.empty()) reader = ContentReaderOfText(text);
+  BindingResult decoded = DecodeContent(reader, text);
+  if (!decoded.Ok()) {
+    const char* message = reader == ContentReader::kMessagePack ? DispatchText::kMessagePackParameter
+                          : reader == ContentReader::kJson      ? DispatchText::kJsonParameter
+                                                                : DispatchText::kYamlParameter;
+    return result.Fail(Format(message, parameterName, function.name, decoded.ErrorText()));
   }
+  target = std::move(decoded.Value());
 }
 
 void BindTypedArguments(BindingResult& result, std::vector<BindingValue>& values, const FunctionDescriptor& function,
@@ -445,19 +373,15 @@ void BindBody(BindingResult& result, std::vector<BindingValue>& values, const Fu
   while (index < function.arguments.size() && AllowedLocation(locations, index) != ArgumentLocation::kBody) ++index;
   if (index == function.arguments.size()) return;
   EnsureSized(values, function);
-  const std::string_view contentType = TextOrEmpty(request.contentType);
-  const auto* bytes = reinterpret_cast<const char*>(request.body);
+  const std::string_view bytes(reinterpret_cast<const char*>(request.body), request.bodyLength);
+  const ContentReader reader = ContentReaderOf(TextOrEmpty(request.contentType), ContentPlace::kBody);
   BindingResult decoded;
-  if (StartsWithNoCase(contentType, kMessagePackType)) {
-    std::size_t consumed = 0;
-    decoded = DecodeMessagePack(request.body, request.bodyLength, &consumed);
-    if (decoded.Ok() && consumed < request.bodyLength) decoded.Fail(DispatchText::kExtraMessagePack);
-  } else if (StartsWithNoCase(contentType, kJsonType) || StartsWithNoCase(contentType, kJsonApiType)) {
-    decoded = JsonToValue(std::string(bytes, request.bodyLength));
-  } else if (StartsWithNoCase(contentType, kYamlBodyType)) {
-    decoded = YamlToValue(bytes, request.bodyLength);
-  } else {
+  if (reader == ContentReader::kNone) {
     decoded.Fail(DispatchText::kUnsupportedBody);
+  } else {
+    std::size_t consumed = 0;
+    decoded = DecodeContent(reader, bytes, &consumed);
+    if (decoded.Ok() && consumed < bytes.size()) decoded.Fail(DispatchText::kExtraMessagePack);
   }
   // A body failure is reported in place of any earlier one.
   if (!decoded.Ok()) return result.Fail(decoded.ErrorText());

@@ -3,18 +3,9 @@
 
 #include <cstdint>
 
+#include "sdk/diag/ascii.h"
+
 namespace Vela::Sdk {
-namespace {
-
-uint32_t DigitValue(char c) {
-  if (c >= '0' && c <= '9') return static_cast<uint32_t>(c - '0');
-  if (c >= 'a' && c <= 'f') return static_cast<uint32_t>(c - 'a' + 10);
-  if (c >= 'A' && c <= 'F') return static_cast<uint32_t>(c - 'A' + 10);
-  return 16;
-}
-
-}  // namespace
-
 std::string UrlDecode(std::string_view text) {
   std::string decoded;
   decoded.reserve(text.size());
@@ -25,7 +16,7 @@ std::string UrlDecode(std::string_view text) {
     } else if (c == '%') {
       if (text.size() - i < 3) continue;  // too short to be an escape: drop the "%" alone
       // The high digit is shifted within a byte, so a non-digit (16) there contributes nothing.
-      const uint32_t byte = ((DigitValue(text[i + 1]) << 4) & 0xFFu) | DigitValue(text[i + 2]);
+      const uint32_t byte = ((HexDigitValue(text[i + 1]) << 4) & 0xFFu) | HexDigitValue(text[i + 2]);
       decoded += static_cast<char>(byte);
       i += 2;
     } else {

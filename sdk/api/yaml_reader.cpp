@@ -20,6 +20,7 @@
 
 #include "sdk/binding/fnv1a.h"
 #include "sdk/binding/number_text.h"
+#include "sdk/diag/ascii.h"
 #include "sdk/diag/format.h"
 
 namespace Vela::Sdk {
@@ -72,13 +73,6 @@ int BoolWord(std::string_view word) {
   return -1;
 }
 
-unsigned DigitValue(char c) {
-  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
-  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
-  if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
-  return 99;
-}
-
 enum class IntegerText : uint8_t { kNotInteger, kInRange, kTooLarge };
 
 // Decimal and "0x" hexadecimal integer texts, read exactly: going through a double would corrupt
@@ -102,7 +96,7 @@ IntegerText ReadIntegerText(std::string_view text, bool& negative, uint64_t& mag
   uint64_t value = 0;
   bool tooLarge = false;
   for (; i < text.size(); ++i) {
-    unsigned digit = DigitValue(text[i]);
+    unsigned digit = HexDigitValue(text[i]);
     if (digit >= base) return IntegerText::kNotInteger;
     if (value > limit || (value == limit && digit > limitDigit)) {
       tooLarge = true;

@@ -7,6 +7,7 @@
 
 #include "sdk/binding/binding_result.h"
 #include "sdk/binding/conversion_messages.h"
+#include "sdk/diag/ascii.h"
 #include "sdk/diag/format.h"
 
 namespace Vela::Sdk {
@@ -16,13 +17,6 @@ namespace {
 /// isspace in the "C" locale, without its dependence on the current locale.
 constexpr bool IsBlank(char c) noexcept {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-int DigitValue(char c) noexcept {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
-  return 99;
 }
 
 /// The magnitude and sign of an integer text as strtoull reads it, before any range test.
@@ -46,7 +40,7 @@ IntegerText ReadIntegerText(std::string_view text) noexcept {
   if (at < size && text[at] == '0') {
     // "0x" counts as a prefix only when a hexadecimal digit follows; otherwise the "0" is the
     // number and the "x" is left over, as strtoll does it.
-    if (at + 2 < size && (text[at + 1] == 'x' || text[at + 1] == 'X') && DigitValue(text[at + 2]) < 16) {
+    if (at + 2 < size && (text[at + 1] == 'x' || text[at + 1] == 'X') && HexDigitValue(text[at + 2]) < 16) {
       base = 16;
       at += 2;
     } else {
@@ -55,7 +49,7 @@ IntegerText ReadIntegerText(std::string_view text) noexcept {
   }
   std::size_t digits = 0;
   for (; at < size; ++at) {
-    int digit = DigitValue(text[at]);
+    int digit = static_cast<int>(HexDigitValue(text[at]));
     if (digit >= static_cast<int>(base)) break;
     ++digits;
     if (read.overflow) continue;
