@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "sdk/binding/base64.h"
 #include "sdk/binding/enum_name_resolver.h"
 
 namespace Vela::Sdk {
@@ -10,29 +11,6 @@ namespace Vela::Sdk {
 namespace {
 
 constexpr int kMaxDecimalPlaces = 324;
-constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-void AppendBase64(const uint8_t* bytes, std::size_t size, std::string& out) {
-  std::size_t start = out.size();
-  out.resize(start + (size + 2) / 3 * 4);
-  char* cursor = out.data() + start;
-  std::size_t i = 0;
-  for (; i + 3 <= size; i += 3) {
-    uint32_t group = (uint32_t{bytes[i]} << 16) | (uint32_t{bytes[i + 1]} << 8) | bytes[i + 2];
-    *cursor++ = kBase64Alphabet[(group >> 18) & 0x3F];
-    *cursor++ = kBase64Alphabet[(group >> 12) & 0x3F];
-    *cursor++ = kBase64Alphabet[(group >> 6) & 0x3F];
-    *cursor++ = kBase64Alphabet[group & 0x3F];
-  }
-  if (i < size) {
-    bool two = i + 1 < size;
-    uint32_t group = (uint32_t{bytes[i]} << 16) | (two ? uint32_t{bytes[i + 1]} << 8 : 0);
-    *cursor++ = kBase64Alphabet[(group >> 18) & 0x3F];
-    *cursor++ = kBase64Alphabet[(group >> 12) & 0x3F];
-    *cursor++ = two ? kBase64Alphabet[(group >> 6) & 0x3F] : '=';
-    *cursor++ = '=';
-  }
-}
 
 }  // namespace
 
@@ -75,7 +53,7 @@ void JsonValueWriter::String(std::string_view text) {
 
 void JsonValueWriter::Blob(const uint8_t* bytes, std::size_t size) {
   scratch_.clear();
-  AppendBase64(bytes, size, scratch_);
+  AppendBase64(std::span<const uint8_t>(bytes, size), scratch_);
   String(scratch_);
 }
 

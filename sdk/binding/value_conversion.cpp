@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "sdk/binding/base64.h"
 #include "sdk/binding/conversion_messages.h"
 #include "sdk/binding/number_text.h"
 #include "sdk/diag/format.h"
@@ -171,45 +172,6 @@ void AssignFloatNumber(BindingResult& result, const BindingValue& value, const c
       return ConversionDetail::FailRequired(result, target);
     default:
       return Fail(result, Messages::kNumberInvalidType, target, NumberTraits<N>::kName, KindName(value));
-  }
-}
-
-// ---- base64 ----
-
-constexpr int8_t kNotBase64 = -1;
-constexpr int8_t kBase64Pad = -2;
-
-constexpr auto kBase64Digits = [] {
-  std::array<int8_t, 256> digits{};
-  for (auto& digit : digits) digit = kNotBase64;
-  const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  for (int i = 0; i < 64; ++i) digits[static_cast<uint8_t>(alphabet[i])] = static_cast<int8_t>(i);
-  digits[static_cast<uint8_t>('=')] = kBase64Pad;
-  return digits;
-}();
-
-/// Decodes up to the first "="; a final group of one character gives nothing.
-void DecodeBase64(std::string_view text, std::vector<uint8_t>& bytes) {
-  bytes.reserve(bytes.size() + text.size() / 4 * 3 + 2);
-  uint32_t group = 0;
-  int count = 0;
-  for (char c : text) {
-    int8_t digit = kBase64Digits[static_cast<uint8_t>(c)];
-    if (digit < 0) break;
-    group = (group << 6) | static_cast<uint32_t>(digit);
-    if (++count == 4) {
-      bytes.push_back(static_cast<uint8_t>(group >> 16));
-      bytes.push_back(static_cast<uint8_t>(group >> 8));
-      bytes.push_back(static_cast<uint8_t>(group));
-      group = 0;
-      count = 0;
-    }
-  }
-  if (count == 2) {
-    bytes.push_back(static_cast<uint8_t>(group >> 4));
-  } else if (count == 3) {
-    bytes.push_back(static_cast<uint8_t>(group >> 10));
-    bytes.push_back(static_cast<uint8_t>(group >> 2));
   }
 }
 
@@ -483,9 +445,7 @@ void AssignBlob(BindingResult& result, const BindingValue& value, const char* ta
     }
     case ValueKind::String: {
       std::string_view text = value.GetString();
-      for (char c : text) {
-        if (kBase64Digits[static_cast<uint8_t>(c)] == kNotBase64) return Fail(result, Messages::kBlobBase64, target);
-      }
+      if (!IsBase64Text(text)) return Fail(result, Messages::kBlobBase64, target);
       DecodeBase64(text, out.bytes);
       return;
     }
