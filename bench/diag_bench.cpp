@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "sdk/diag/format.h"
+#include "sdk/diag/field_template.h"
 #include "sdk/diag/logger.h"
 
 namespace {

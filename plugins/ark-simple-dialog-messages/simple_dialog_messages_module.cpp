@@ -125,7 +125,7 @@ void SimpleDialogMessagesModule::RegisterRoutes() {
   RegisterEndpoint(registry, *this, Vela::Sdk::kMethodPost, kMessagesUri,
                    &SimpleDialogMessagesModule::CreateLocalMessage, {{"messageRequest", ArgumentLocation::kBody}},
                    {.tags = Tags()});
-  RegisterEndpoint(registry, *this, Vela::Sdk::kMethodDelete, kMessageUri, &SimpleDialogMessagesModule::DismissMessage,
+  RegisterEndpoint(registry, *this, Vela::Sdk::kMethodDelete, kMessageUrl, &SimpleDialogMessagesModule::DismissMessage,
                    {{"messageId", ArgumentLocation::kPath}}, {.tags = Tags()});
 }
 
@@ -135,9 +135,9 @@ bool SimpleDialogMessagesModule::Start() {
   // Each read delivers the current value before the next subscription: the login data's
   // messages come in while notifications are still allowed, then the phase in force applies.
   ObserveResource<LoginDataPacket>(
-      kLoginDataPacketUri, [this](const ResourceEventOf<LoginDataPacket>& event) { OnLoginDataPacket(event); });
+      kLoginDataPacketUrl, [this](const ResourceEventOf<LoginDataPacket>& event) { OnLoginDataPacket(event); });
   ObserveResource<GameflowSession>(
-      kGameflowSessionUri, [this](const ResourceEventOf<GameflowSession>& event) { OnGameflowSession(event); });
+      kGameflowSessionUrl, [this](const ResourceEventOf<GameflowSession>& event) { OnGameflowSession(event); });
   return true;
 }
 

@@ -23,7 +23,7 @@ inline constexpr char kShortName[] = "ark-simple-dialog-messages";
 
 /// Route of the message list and URI of the resource pushed on every change.
 inline constexpr char kMessagesUri[] = "/ark-simple-dialog-messages/v1/messages";
-inline constexpr char kMessageUri[] = "/ark-simple-dialog-messages/v1/messages/{messageId}";
+inline constexpr char kMessageUrl[] = "/ark-simple-dialog-messages/v1/messages/{messageId}";
 /// The msgId of messages created locally; they are never acknowledged.
 inline constexpr char kLocalOnlyMsgId[] = "local-only-message";
 /// The platform message types the service keeps.
@@ -38,8 +38,8 @@ inline constexpr std::array<GameflowPhase, 8> kHeldGameflowPhases = {
 inline constexpr char kSimpleDialogMessageClass[] = "com.velaworks.platform.messaging.persistence.SimpleDialogMessage";
 inline constexpr char kSimpleDialogMessageResponseClass[] =
     "com.velaworks.platform.messaging.persistence.SimpleDialogMessageResponse";
-inline constexpr char kLoginDataPacketUri[] = "/ark-login/v1/login-data-packet";
-inline constexpr char kGameflowSessionUri[] = "/ark-gameflow/v1/session";
+inline constexpr char kLoginDataPacketUrl[] = "/ark-login/v1/login-data-packet";
+inline constexpr char kGameflowSessionUrl[] = "/ark-gameflow/v1/session";
 
 // Log texts (category DBG) and the reply texts of a failed dismissal.
 inline constexpr char kMessageNotFoundText[] = "Message %lli does not exist or has already been dismissed";

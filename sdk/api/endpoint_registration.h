@@ -9,7 +9,7 @@
 //                    {{"messageRequest", ArgumentLocation::kBody}}, {.tags = Tags()});
 //
 //   // Maybe<void> DismissMessage(int64_t messageId);
-//   RegisterEndpoint(registry, *this, kMethodDelete, kMessageUri, &Module::DismissMessage,
+//   RegisterEndpoint(registry, *this, kMethodDelete, kMessageUrl, &Module::DismissMessage,
 //                    {{"messageId", ArgumentLocation::kPath}}, {.tags = Tags()});
 //
 // The handler returns Maybe<R> (R may be void); a Failure's code becomes the response status and

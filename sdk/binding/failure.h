@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "sdk/diag/format.h"
+#include "sdk/diag/field_template.h"
 
 namespace Vela::Sdk {
 

@@ -1,7 +1,6 @@
 // The per-type rules of value conversion and the walks over record descriptors.
 #include "sdk/binding/value_conversion.h"
 
-#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>

@@ -1,4 +1,6 @@
 // Named-placeholder templates: expansion into positional format texts, and the typed field values.
+#include "sdk/diag/field_template.h"
+
 #include <charconv>
 #include <cstdio>
 #include <cstring>

@@ -115,11 +115,11 @@ class AppModule {
   /// class names; the future is satisfied on return.
   template <class T>
   std::future<Maybe<void>> InvokeLcds(const std::string& destination, const std::string& method, const T& argument);
-  /// Pushes an Update event of the resource `uri` holding `value`, under the derived host event
+  /// Pushes an Update event of the resource `url` holding `value`, under the derived host event
   /// name and under "OnJsonApiEvent". A value that does not convert is traced and not sent.
   template <class T>
-  Maybe<void> PublishResource(const std::string& uri, const T& value);
-  /// Fires the event under ResourceEventName(uri), then under `name` when that differs.
+  Maybe<void> PublishResource(const std::string& url, const T& value);
+  /// Fires the event under ResourceEventName(url), then under `name` when that differs.
   Maybe<void> SendResourceEvent(const std::string& name, const PluginResourceEvent& event, int32_t value);
   /// Registered type name -> platform class name, consulted by InvokeLcds.
   LcdsClassNames& LcdsClassNameMap() { return lcdsClassNames_; }
@@ -316,12 +316,12 @@ std::future<Maybe<void>> AppModule::InvokeLcds(const std::string& destination, c
 }
 
 template <class T>
-Maybe<void> AppModule::PublishResource(const std::string& uri, const T& value) {
-  PluginResourceEvent event{uri, PluginResourceEventType::Update, {}};
+Maybe<void> AppModule::PublishResource(const std::string& url, const T& value) {
+  PluginResourceEvent event{url, PluginResourceEventType::Update, {}};
   BindingResult converted = NativeToValue(registry_, value);
   if (!converted.Ok()) {
     Trace("%s: Couldn't convert resource %s for event uri \"%s\"", shortName_.c_str(), TypeNameOf<T>().c_str(),
-          uri.c_str());
+          url.c_str());
     return Failure(0, std::string(converted.ErrorText()));
   }
   event.data = std::move(converted.Value());

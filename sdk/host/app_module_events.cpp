@@ -127,7 +127,7 @@ void AppModule::Dispatch(const std::string&, const PluginResourceEvent& delivere
   PluginResourceEvent rooted;
   if (delivered.uri.empty() || delivered.uri.front() != '/') {
     rooted = delivered;
-    rooted.uri = RootedUri(delivered.uri);
+    rooted.uri = RootedUrl(delivered.uri);
     event = &rooted;
   }
   std::vector<ResourceHandler> handlers;

@@ -42,31 +42,31 @@ std::string LcdsEventName(std::string_view typeName) {
   return name;
 }
 
-std::string RootedUri(std::string_view uri) {
-  if (!uri.empty() && uri.front() == '/') return std::string(uri);
+std::string RootedUrl(std::string_view url) {
+  if (!url.empty() && url.front() == '/') return std::string(url);
   std::string rooted = "/";
-  rooted += uri;
+  rooted += url;
   return rooted;
 }
 
 // The star never backtracks, so "/a/*c" does not match "/a/bc": a star belongs before a "/" or
 // at the end of a pattern.
-bool MatchesResourcePattern(std::string_view pattern, std::string_view uri) noexcept {
+bool MatchesResourcePattern(std::string_view pattern, std::string_view url) noexcept {
   std::size_t p = 0;
   std::size_t u = 0;
-  while (p < pattern.size() && u < uri.size()) {
+  while (p < pattern.size() && u < url.size()) {
     if (pattern[p] != '*') {
-      if (pattern[p] != uri[u]) return false;
+      if (pattern[p] != url[u]) return false;
       ++p;
       ++u;
-    } else if (uri[u] == '/') {
+    } else if (url[u] == '/') {
       ++p;
     } else {
       ++u;
-      if (u == uri.size()) ++p;
+      if (u == url.size()) ++p;
     }
   }
-  return p == pattern.size() && u == uri.size();
+  return p == pattern.size() && u == url.size();
 }
 
 }  // namespace Vela::Sdk

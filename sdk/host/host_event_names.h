@@ -16,11 +16,11 @@ std::string ResourceEventName(std::string_view url);
 std::string LcdsEventName(std::string_view typeName);
 
 /// The URL with a "/" in front when it has none.
-std::string RootedUri(std::string_view uri);
+std::string RootedUrl(std::string_view url);
 
-/// Whether `uri` matches `pattern`, where "*" stands for one or more characters other than
+/// Whether `url` matches `pattern`, where "*" stands for one or more characters other than
 /// "/", or for none when a "/" follows at once: /a/*/c matches /a/b/c and /a//c, not /a/b/x/c;
 /// /a/* matches /a/bc, not /a/ or /a/b/c.
-bool MatchesResourcePattern(std::string_view pattern, std::string_view uri) noexcept;
+bool MatchesResourcePattern(std::string_view pattern, std::string_view url) noexcept;
 
 }  // namespace Vela::Sdk

@@ -121,7 +121,7 @@ TEST(AppModuleEvents, DispatcherTellsResourcesOfOneEventNameApart) {
   EXPECT_EQ(seen, (Texts{"x /ark-gameflow/v1/session/extra", "s /ark-gameflow/v1/session"}));
 }
 
-TEST(AppModuleEvents, WildcardPatternsSeeTheUrisTheyMatch) {
+TEST(AppModuleEvents, WildcardPatternsSeeTheUrlsTheyMatch) {
   GlueHost glue;
   Texts seen;
   glue.module->ObserveResourceEvents("/a/*/c", [&](const PluginResourceEvent& e) { seen.push_back("p " + e.uri); });

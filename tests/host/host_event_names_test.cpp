@@ -31,10 +31,10 @@ TEST(HostEventNames, LcdsNameReplacesEveryDot) {
   EXPECT_EQ(LcdsEventName(""), "OnLcdsEvent_");
 }
 
-TEST(HostEventNames, UriWithoutLeadingSlashGetsOne) {
-  EXPECT_EQ(RootedUri("ark-gameflow/v1/session"), "/ark-gameflow/v1/session");
-  EXPECT_EQ(RootedUri("/a"), "/a");
-  EXPECT_EQ(RootedUri(""), "/");
+TEST(HostEventNames, UrlWithoutLeadingSlashGetsOne) {
+  EXPECT_EQ(RootedUrl("ark-gameflow/v1/session"), "/ark-gameflow/v1/session");
+  EXPECT_EQ(RootedUrl("/a"), "/a");
+  EXPECT_EQ(RootedUrl(""), "/");
 }
 
 // A star stands for a run of characters within one segment; it never crosses a "/" and, at the

@@ -22,11 +22,11 @@ inline constexpr char kPostMessages[] = "PostArkSimpleDialogMessagesV1Messages";
 inline constexpr char kDeleteMessage[] = "DeleteArkSimpleDialogMessagesV1MessagesByMessageId";
 inline constexpr char kMessagesEvent[] = "OnJsonApiEvent_ark-simple-dialog-messages_v1_messages";
 inline constexpr char kLcdsEvent[] = "OnLcdsEvent_com_velaworks_platform_messaging_persistence_SimpleDialogMessage";
-inline constexpr char kLoginDataUri[] = "/ark-login/v1/login-data-packet";
+inline constexpr char kLoginDataUrl[] = "/ark-login/v1/login-data-packet";
 inline constexpr char kLoginDataEvent[] = "OnJsonApiEvent_ark-login_v1_login-data-packet";
-inline constexpr char kSessionUri[] = "/ark-gameflow/v1/session";
+inline constexpr char kSessionUrl[] = "/ark-gameflow/v1/session";
 inline constexpr char kSessionEvent[] = "OnJsonApiEvent_ark-gameflow_v1_session";
-inline constexpr char kInvokeUri[] = "/ark-login/v1/session/invoke";
+inline constexpr char kInvokeUrl[] = "/ark-login/v1/session/invoke";
 
 /// One message as the platform or the login data packet carries it.
 struct PlatformMessage {
@@ -137,12 +137,12 @@ class ServiceHost {
 
   /// A Delete carries no data.
   void SendSession(const char* eventType, const char* phase) {
-    SendResource(kSessionEvent, kSessionUri, eventType,
+    SendResource(kSessionEvent, kSessionUrl, eventType,
                  std::string_view(eventType) == "Delete" ? FlatValue{} : Session(phase));
   }
 
   void SendLoginData(const char* eventType, const std::vector<PlatformMessage>& messages) {
-    SendResource(kLoginDataEvent, kLoginDataUri, eventType, LoginData(messages));
+    SendResource(kLoginDataEvent, kLoginDataUrl, eventType, LoginData(messages));
   }
 
   /// The lists pushed under the message resource's own event name since the last
@@ -183,7 +183,7 @@ class ServiceHost {
  private:
   void Answer(const HostRequest& request, HostResponse& response) {
     std::string url = request.url == nullptr ? "" : request.url;
-    if (request.method != Vela::Sdk::kMethodPost || url != kInvokeUri) {
+    if (request.method != Vela::Sdk::kMethodPost || url != kInvokeUrl) {
       response.error = const_cast<char*>("Resource not found");
       response.status = 404;
       return;

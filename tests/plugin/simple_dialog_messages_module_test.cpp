@@ -232,7 +232,7 @@ TEST_F(Service, LoginDataAddsItsAcceptedMessagesEveryTime) {
   EXPECT_EQ(all, "[" + first + "," + second + "," + Element(2, "championMastery", R"(["x","y"])") + "," +
                                 Element(3, "championMastery", "[]") + "]");
   service.ForgetRecords();
-  service.SendResource(kLoginDataEvent, kLoginDataUri, "Delete", FlatValue{});
+  service.SendResource(kLoginDataEvent, kLoginDataUrl, "Delete", FlatValue{});
   EXPECT_TRUE(service.Pushed().empty());
   EXPECT_EQ(service.List(), all);
 }
@@ -364,15 +364,15 @@ TEST_F(Service, OnlyAChangeToAllowedPushes) {
 TEST_F(Service, DeletedSessionReleasesHeldMessages) {
   service.SendSession("Update", "GameStart");
   service.SendLcds(kMastery);
-  service.SendResource(kSessionEvent, kSessionUri, "Delete", FlatValue{});
+  service.SendResource(kSessionEvent, kSessionUrl, "Delete", FlatValue{});
   EXPECT_EQ(service.Pushed(), std::vector<std::string>{"[" + Element(0, "championMastery", R"(["aurel","7"])") + "]"});
 }
 
 // A session the service can't read leaves the state as it was.
 TEST_F(Service, UnreadableSessionChangesNothing) {
   service.SendSession("Update", "ChampSelect");
-  service.SendResource(kSessionEvent, kSessionUri, "Update", FlatStructure({{"phase", FlatText("Bogus")}}));
-  service.SendResource(kSessionEvent, kSessionUri, "Update", FlatText("no session"));
+  service.SendResource(kSessionEvent, kSessionUrl, "Update", FlatStructure({{"phase", FlatText("Bogus")}}));
+  service.SendResource(kSessionEvent, kSessionUrl, "Update", FlatText("no session"));
   service.SendLcds(kMastery);
   EXPECT_EQ(service.List(), "[]");
   EXPECT_TRUE(service.Pushed().empty());
@@ -384,9 +384,9 @@ TEST_F(Service, UnreadableSessionChangesNothing) {
 // force would hold them; messages arriving afterwards are held.
 TEST(ServiceStart, LoginDataIsTakenInBeforeTheSessionApplies) {
   ServiceHost service;
-  service.host.SetResource(kLoginDataUri, OwnedFlatValue(ServiceHost::LoginData({{7, "boot", "championMastery", {"1"}},
+  service.host.SetResource(kLoginDataUrl, OwnedFlatValue(ServiceHost::LoginData({{7, "boot", "championMastery", {"1"}},
                                                                                   {7, "x", "other", {}}})));
-  service.host.SetResource(kSessionUri, OwnedFlatValue(ServiceHost::Session("InProgress")));
+  service.host.SetResource(kSessionUrl, OwnedFlatValue(ServiceHost::Session("InProgress")));
   service.Start();
   std::string first = "[" + Element(0, "championMastery", R"(["1"])") + "]";
   EXPECT_EQ(service.List(), first);
