@@ -10,7 +10,7 @@
 #include "devhost/command_line.h"
 #include "devhost/host_loop.h"
 #include "devhost/payload_codec.h"
-#include "devhost/plugin_host.h"
+#include "devhost/http_host.h"
 #include "devhost/scenario.h"
 #include "sdk/api/json_codec.h"
 
@@ -77,7 +77,7 @@ bool ReadAll(const std::string& file, std::istream& in, std::string& text) {
   return !stream.bad();
 }
 
-bool LoadPlugin(PluginHost& host, const std::string& plugin, const char* command, std::ostream& err) {
+bool LoadPlugin(HttpHost& host, const std::string& plugin, const char* command, std::ostream& err) {
   if (host.Load(plugin)) return true;
   err << "orb-host " << command << ": " << host.Error() << "\n";
   return false;
@@ -144,7 +144,7 @@ int DescribeCommand(const std::string& plugin, const std::string& format, std::o
     return kExitUsage;
   }
   HostLoop loop;
-  PluginHost host(loop);
+  HttpHost host(loop);
   if (!LoadPlugin(host, plugin, "describe", err)) return kExitUsage;
   const Vela::Sdk::FlatApiDescription* api = host.Stand().Api();
   if (api == nullptr) {
@@ -169,7 +169,7 @@ int RunCommand(const std::string& plugin, const std::string& scenarioPath, std::
     return kExitUsage;
   }
   HostLoop loop;
-  PluginHost host(loop);
+  HttpHost host(loop);
   if (!LoadPlugin(host, plugin, "run", err)) return kExitUsage;
   PresetResources(scenario, host);
   if (!host.Start()) {

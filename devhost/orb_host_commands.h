@@ -1,4 +1,4 @@
-// The subcommands of orb-host. `serve` lives with the HTTP front (http_front.h); the rest run
+// The subcommands of orb-host. `serve` lives with the HTTP server (http_server.h); the rest run
 // here, writing to the streams they are given and returning the exit code.
 #pragma once
 

@@ -5,7 +5,7 @@
 
 #include "devhost/orb_host_commands.h"
 #ifdef ORB_HAVE_HTTPLIB
-#include "devhost/http_front.h"
+#include "devhost/http_server.h"
 #endif
 
 int main(int argc, char** argv) {

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "devhost/payload_codec.h"
-#include "devhost/plugin_host.h"
+#include "devhost/http_host.h"
 #include "sdk/api/json_codec.h"
 #include "sdk/diag/ascii.h"
 #include "sdk/diag/format.h"
@@ -219,7 +219,7 @@ bool InOrder(const BindingValue& expected, const std::vector<BindingValue>& actu
   return true;
 }
 
-HttpReply Execute(const ScenarioStep& step, PluginHost& host) {
+HttpReply Execute(const ScenarioStep& step, HttpHost& host) {
   switch (step.action) {
     case ScenarioStep::Action::kSet: return host.PutResource(step.target, *step.body);
     case ScenarioStep::Action::kDelete: return host.DeleteResource(step.target);
@@ -251,7 +251,7 @@ HttpReply Execute(const ScenarioStep& step, PluginHost& host) {
   return host.Handle(call);
 }
 
-std::string Check(const ScenarioStep& step, const HttpReply& reply, PluginHost& host, uint64_t events,
+std::string Check(const ScenarioStep& step, const HttpReply& reply, HttpHost& host, uint64_t events,
                   uint64_t logs, uint64_t invocations) {
   const ScenarioExpectation& expect = step.expect;
   std::string got = std::to_string(reply.status) + (reply.body.empty() ? "" : " " + reply.body);
@@ -390,11 +390,11 @@ bool LoadScenario(const std::string& path, Scenario& scenario, std::string& erro
   return true;
 }
 
-void PresetResources(const Scenario& scenario, PluginHost& host) {
+void PresetResources(const Scenario& scenario, HttpHost& host) {
   for (const auto& [url, value] : scenario.resources) host.PresetResource(url, value);
 }
 
-std::string RunScenario(const Scenario& scenario, PluginHost& host, std::ostream* progress) {
+std::string RunScenario(const Scenario& scenario, HttpHost& host, std::ostream* progress) {
   for (const ScenarioStep& step : scenario.steps) {
     uint64_t events = host.EventCount(), logs = host.LogCount(), invocations = host.InvocationCount();
     HttpReply reply = Execute(step, host);

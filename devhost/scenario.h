@@ -36,7 +36,7 @@
 
 namespace Vela::DevHost {
 
-class PluginHost;
+class HttpHost;
 
 struct ScenarioExpectation {
   std::optional<int> status;
@@ -82,10 +82,10 @@ bool LoadScenario(const std::string& path, Scenario& scenario, std::string& erro
 bool ValueMatches(const Vela::Sdk::BindingValue& expected, const Vela::Sdk::BindingValue& actual, bool part);
 
 /// Stores the scenario's resources in the host; for before the plug-in starts.
-void PresetResources(const Scenario& scenario, PluginHost& host);
+void PresetResources(const Scenario& scenario, HttpHost& host);
 /// Runs the steps in order on the host's loop thread and stops at the first failed one. Returns
 /// the failure ("step 2 ...: expected status 200, got 404 ...") or "" when all passed. Each step
 /// passed is reported on `progress` when given.
-std::string RunScenario(const Scenario& scenario, PluginHost& host, std::ostream* progress);
+std::string RunScenario(const Scenario& scenario, HttpHost& host, std::ostream* progress);
 
 }  // namespace Vela::DevHost

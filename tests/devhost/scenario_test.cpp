@@ -9,7 +9,7 @@
 
 #include "devhost/orb_host_commands.h"
 #include "devhost/payload_codec.h"
-#include "devhost/plugin_host.h"
+#include "devhost/http_host.h"
 
 namespace Vela::DevHost {
 namespace {
@@ -115,7 +115,7 @@ TEST(Scenario, ValuesMatchExactlyOrInPart) {
 
 TEST(Scenario, AFailedStepIsNamedWithWhatCameBack) {
   HostLoop loop;
-  PluginHost host(loop);
+  HttpHost host(loop);
   ASSERT_TRUE(host.Load(BuiltPluginPath())) << host.Error();
   ASSERT_TRUE(host.Start());
   struct Row {

@@ -1,6 +1,6 @@
 // The developer host around the built plug-in, in process: routing by asking the plug-in, the
 // resource store, LCDS delivery and invocations, the host function table as a running host.
-#include "devhost/plugin_host.h"
+#include "devhost/http_host.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ BindingValue Lcds(const char* msgId) {
               "\",\"type\":\"championMastery\",\"params\":[\"p\"]}}");
 }
 
-class PluginHostTest : public ::testing::Test {
+class HttpHostTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(host_.Load(BuiltPluginPath())) << host_.Error(); }
   void Start() {
@@ -40,10 +40,10 @@ class PluginHostTest : public ::testing::Test {
   }
 
   HostLoop loop_;
-  PluginHost host_{loop_};
+  HttpHost host_{loop_};
 };
 
-TEST_F(PluginHostTest, CallsFindTheFunctionByAskingThePlugin) {
+TEST_F(HttpHostTest, CallsFindTheFunctionByAskingThePlugin) {
   Start();
   struct Row {
     const char* method;
@@ -72,7 +72,7 @@ TEST_F(PluginHostTest, CallsFindTheFunctionByAskingThePlugin) {
   }
 }
 
-TEST_F(PluginHostTest, PresetResourcesAreWhatThePluginReadsAtStart) {
+TEST_F(HttpHostTest, PresetResourcesAreWhatThePluginReadsAtStart) {
   host_.PresetResource("/ark-gameflow/v1/session", Json(R"({"phase":"InProgress"})"));
   host_.PresetResource("/ark-login/v1/login-data-packet",
                        Json(R"({"simpleMessages":[{"accountId":1,"msgId":"a","type":"championMastery","params":["x"]}]})"));
@@ -83,7 +83,7 @@ TEST_F(PluginHostTest, PresetResourcesAreWhatThePluginReadsAtStart) {
   EXPECT_EQ(Json(Send("GET", kMessages).body).Size(), 1u) << "held while in progress";
 }
 
-TEST_F(PluginHostTest, ResourceStoreDeliversCreateUpdateDelete) {
+TEST_F(HttpHostTest, ResourceStoreDeliversCreateUpdateDelete) {
   Start();
   struct Row {
     const char* method;
@@ -121,7 +121,7 @@ TEST_F(PluginHostTest, ResourceStoreDeliversCreateUpdateDelete) {
             R"({"httpStatus":400,"message":"Error: Invalid value. at offset 3."})");
 }
 
-TEST_F(PluginHostTest, InvocationsAreRecordedAndMayBeMadeToFail) {
+TEST_F(HttpHostTest, InvocationsAreRecordedAndMayBeMadeToFail) {
   Start();
   host_.DeliverLcds(Lcds("ok"));
   host_.DeliverLcds(Lcds("refused"));
@@ -139,7 +139,7 @@ TEST_F(PluginHostTest, InvocationsAreRecordedAndMayBeMadeToFail) {
                         {"level":1,"levelName":"WARN","message":"Failed to acknowledge SimpleDialogMessage with msgId refused"}])"));
 }
 
-TEST_F(PluginHostTest, AnswersThePluginsOtherRequests) {
+TEST_F(HttpHostTest, AnswersThePluginsOtherRequests) {
   Start();
   Vela::Sdk::HostFunctionTable* table = host_.Stand().Table();
   struct Row {
@@ -169,7 +169,7 @@ TEST_F(PluginHostTest, AnswersThePluginsOtherRequests) {
 int taskRuns = 0;
 void CountTask(void*) { ++taskRuns; }
 
-TEST_F(PluginHostTest, ScheduledTasksRunOnTheLoopAfterTheirDelayAndNeverAfterDestroy) {
+TEST_F(HttpHostTest, ScheduledTasksRunOnTheLoopAfterTheirDelayAndNeverAfterDestroy) {
   Start();
   Vela::Sdk::HostFunctionTable* table = host_.Stand().Table();
   taskRuns = 0;
@@ -186,19 +186,19 @@ TEST_F(PluginHostTest, ScheduledTasksRunOnTheLoopAfterTheirDelayAndNeverAfterDes
   EXPECT_EQ(Compact(Send("GET", kMessages).body), R"({"httpStatus":503,"message":"The host is shutting down"})");
 }
 
-TEST_F(PluginHostTest, RecordsAreBoundedAndNumberedFromTheStart) {
+TEST_F(HttpHostTest, RecordsAreBoundedAndNumberedFromTheStart) {
   Start();
   Vela::Sdk::HostFunctionTable* table = host_.Stand().Table();
-  for (std::size_t i = 0; i <= PluginHost::kMaxRecords; ++i) table->log(table, 0, std::to_string(i).c_str());
-  EXPECT_EQ(host_.LogCount(), PluginHost::kMaxRecords + 1);
-  EXPECT_EQ(host_.Logs().size(), PluginHost::kMaxRecords);
-  EXPECT_EQ(host_.LogsSince(0).size(), PluginHost::kMaxRecords);
-  std::vector<BindingValue> last = host_.LogsSince(PluginHost::kMaxRecords);
+  for (std::size_t i = 0; i <= HttpHost::kMaxRecords; ++i) table->log(table, 0, std::to_string(i).c_str());
+  EXPECT_EQ(host_.LogCount(), HttpHost::kMaxRecords + 1);
+  EXPECT_EQ(host_.Logs().size(), HttpHost::kMaxRecords);
+  EXPECT_EQ(host_.LogsSince(0).size(), HttpHost::kMaxRecords);
+  std::vector<BindingValue> last = host_.LogsSince(HttpHost::kMaxRecords);
   ASSERT_EQ(last.size(), 1u);
-  EXPECT_EQ(last[0].Member("message").GetString(), std::to_string(PluginHost::kMaxRecords));
+  EXPECT_EQ(last[0].Member("message").GetString(), std::to_string(HttpHost::kMaxRecords));
 }
 
-TEST_F(PluginHostTest, HostControlsAndTheirRefusals) {
+TEST_F(HttpHostTest, HostControlsAndTheirRefusals) {
   Start();
   BindingValue api = Json(Send("GET", "/host/api").body);
   ASSERT_EQ(api.Member("functions").Size(), 3u);

@@ -1,5 +1,5 @@
-// The HTTP front of the developer host.
-#include "devhost/http_front.h"
+// The HTTP server of the developer host.
+#include "devhost/http_server.h"
 
 #include <httplib.h>
 #include <pthread.h>
@@ -13,7 +13,7 @@
 #include "devhost/command_line.h"
 #include "devhost/event_stream.h"
 #include "devhost/host_loop.h"
-#include "devhost/plugin_host.h"
+#include "devhost/http_host.h"
 #include "devhost/scenario.h"
 #include "sdk/diag/ascii.h"
 
@@ -119,7 +119,7 @@ int Serve(const ServeSettings& settings, std::ostream& out, std::ostream& err) {
     return kExitUsage;
   }
   HostLoop loop;
-  PluginHost host(loop);
+  HttpHost host(loop);
   if (!host.Load(settings.plugin)) {
     err << "orb-host serve: " << host.Error() << "\n";
     return kExitUsage;

@@ -1,5 +1,5 @@
 // The developer host.
-#include "devhost/plugin_host.h"
+#include "devhost/http_host.h"
 
 #include <algorithm>
 
@@ -35,7 +35,7 @@ bool StartsWith(std::string_view text, std::string_view prefix) { return text.su
 template <class Record>
 void Keep(std::deque<Record>& records, uint64_t& dropped, Record record) {
   records.push_back(std::move(record));
-  if (records.size() > PluginHost::kMaxRecords) {
+  if (records.size() > HttpHost::kMaxRecords) {
     records.pop_front();
     ++dropped;
   }
@@ -120,7 +120,7 @@ std::string LogLevelName(int32_t level) {
   return level >= 0 && level < 4 ? kNames[level] : std::to_string(level);
 }
 
-PluginHost::PluginHost(HostLoop& loop) : loop_(loop) {
+HttpHost::HttpHost(HostLoop& loop) : loop_(loop) {
   stand_.SetRecording(false);
   stand_.SetScheduleHandler([this](const ScheduledTask& task) {
     HostTaskCallback callback = task.callback;
@@ -139,9 +139,9 @@ PluginHost::PluginHost(HostLoop& loop) : loop_(loop) {
   });
 }
 
-PluginHost::~PluginHost() { Shutdown(); }
+HttpHost::~HttpHost() { Shutdown(); }
 
-bool PluginHost::Load(const std::string& path) {
+bool HttpHost::Load(const std::string& path) {
   error_.clear();
   if (!stand_.Load(path)) {
     error_ = stand_.LastError();
@@ -157,7 +157,7 @@ bool PluginHost::Load(const std::string& path) {
   return true;
 }
 
-bool PluginHost::Start() {
+bool HttpHost::Start() {
   if (!stand_.Initialise()) {
     error_ = HostText::kInitialiseFailed;
     return false;
@@ -165,11 +165,11 @@ bool PluginHost::Start() {
   return true;
 }
 
-void PluginHost::Shutdown() { stand_.Destroy(); }
+void HttpHost::Shutdown() { stand_.Destroy(); }
 
 // Observation
 
-void PluginHost::OnEvent(const std::string& name, const FlatValue& data) {
+void HttpHost::OnEvent(const std::string& name, const FlatValue& data) {
   BindingValue payload = FlatToBinding(data);
   BindingValue record;
   record.MemberForWriting("event") = std::string_view(name);
@@ -184,7 +184,7 @@ void PluginHost::OnEvent(const std::string& name, const FlatValue& data) {
   Keep(events_, eventsDropped_, std::move(record));
 }
 
-void PluginHost::OnLog(int32_t level, const std::string& message) {
+void HttpHost::OnLog(int32_t level, const std::string& message) {
   BindingValue record;
   record.MemberForWriting("level") = level;
   record.MemberForWriting("levelName") = std::string_view(LogLevelName(level));
@@ -192,15 +192,15 @@ void PluginHost::OnLog(int32_t level, const std::string& message) {
   Keep(logs_, logsDropped_, std::move(record));
 }
 
-std::vector<BindingValue> PluginHost::EventsSince(uint64_t from) const { return Since(events_, eventsDropped_, from); }
-std::vector<BindingValue> PluginHost::LogsSince(uint64_t from) const { return Since(logs_, logsDropped_, from); }
-std::vector<BindingValue> PluginHost::InvocationsSince(uint64_t from) const {
+std::vector<BindingValue> HttpHost::EventsSince(uint64_t from) const { return Since(events_, eventsDropped_, from); }
+std::vector<BindingValue> HttpHost::LogsSince(uint64_t from) const { return Since(logs_, logsDropped_, from); }
+std::vector<BindingValue> HttpHost::InvocationsSince(uint64_t from) const {
   return Since(invocations_, invocationsDropped_, from);
 }
 
 // Requests of the plug-in that the resource store does not answer.
 
-void PluginHost::OnPluginRequest(const HostRequest& request, HostResponse& response) {
+void HttpHost::OnPluginRequest(const HostRequest& request, HostResponse& response) {
   std::string_view url = request.url == nullptr ? std::string_view() : std::string_view(request.url);
   if (request.method == Vela::Sdk::kMethodPost && url == Vela::Sdk::kLcdsInvokeUrl) {
     BindingValue record;
@@ -226,7 +226,7 @@ void PluginHost::OnPluginRequest(const HostRequest& request, HostResponse& respo
 
 // The HTTP surface
 
-HttpReply PluginHost::Handle(const HttpCall& call) {
+HttpReply HttpHost::Handle(const HttpCall& call) {
   if (!stand_.IsAlive()) return ErrorReply(503, HostText::kShuttingDown);
   if (StartsWith(call.path, kHostControlPrefix)) return HandleControl(call);
   if (call.path == kLcdsMessagesPath) {
@@ -253,7 +253,7 @@ HttpReply PluginHost::Handle(const HttpCall& call) {
   return ErrorReply(405, Vela::Sdk::Format(HostText::kMethodNotAllowed, call.method, call.path));
 }
 
-HttpReply PluginHost::HandleControl(const HttpCall& call) {
+HttpReply HttpHost::HandleControl(const HttpCall& call) {
   std::string_view control = std::string_view(call.path).substr(std::string_view(kHostControlPrefix).size());
   bool get = call.method == "GET" || call.method == "HEAD";
   if (control == "lcds-invoke-fails") {
@@ -284,11 +284,11 @@ HttpReply PluginHost::HandleControl(const HttpCall& call) {
 
 // Resources and LCDS
 
-void PluginHost::PresetResource(const std::string& url, const BindingValue& value) {
+void HttpHost::PresetResource(const std::string& url, const BindingValue& value) {
   stand_.SetResource(url, OwnedFlatValue(BindingToFlat(value)));
 }
 
-HttpReply PluginHost::PutResource(const std::string& url, const BindingValue& value) {
+HttpReply HttpHost::PutResource(const std::string& url, const BindingValue& value) {
   FlatValue flat = BindingToFlat(value);
   if (flat.kind == Vela::Sdk::kFlatEmpty && !value.IsEmpty()) return ErrorReply(400, HostText::kNoHostForm);
   bool existed = stand_.FindResource(url) != nullptr;
@@ -296,19 +296,19 @@ HttpReply PluginHost::PutResource(const std::string& url, const BindingValue& va
   return DeliverResourceEvent(url, existed ? "Update" : "Create", stand_.FindResource(url)->Get(), existed ? 200 : 201);
 }
 
-HttpReply PluginHost::DeleteResource(const std::string& url) {
+HttpReply HttpHost::DeleteResource(const std::string& url) {
   if (stand_.FindResource(url) == nullptr) return ErrorReply(404, Vela::Sdk::Format(HostText::kNothingStored, url));
   stand_.RemoveResource(url);
   return DeliverResourceEvent(url, "Delete", FlatValue{}, 200);
 }
 
-HttpReply PluginHost::GetResource(const std::string& url) const {
+HttpReply HttpHost::GetResource(const std::string& url) const {
   const OwnedFlatValue* stored = stand_.FindResource(url);
   if (stored == nullptr) return ErrorReply(404, Vela::Sdk::Format(HostText::kNothingStored, url));
   return JsonReply(200, FlatToJson(stored->Get()));
 }
 
-HttpReply PluginHost::DeliverResourceEvent(const std::string& url, const char* eventType, const FlatValue& data,
+HttpReply HttpHost::DeliverResourceEvent(const std::string& url, const char* eventType, const FlatValue& data,
                                            int status) {
   std::string name = Vela::Sdk::ResourceEventName(url);
   OwnedFlatValue payload(FlatStructure({{"uri", FlatText(url)},
@@ -320,7 +320,7 @@ HttpReply PluginHost::DeliverResourceEvent(const std::string& url, const char* e
                                JsonQuoted(url) + "}");
 }
 
-HttpReply PluginHost::DeliverLcds(const BindingValue& message) {
+HttpReply HttpHost::DeliverLcds(const BindingValue& message) {
   const BindingValue& typeName = message.Member("typeName");
   if (typeName.Kind() != Vela::Sdk::ValueKind::String || typeName.Size() == 0 || !message.HasMember("body")) {
     return ErrorReply(400, HostText::kLcdsMessageShape);
@@ -344,13 +344,13 @@ HttpReply PluginHost::DeliverLcds(const BindingValue& message) {
 
 // The plug-in's functions
 
-bool PluginHost::InRouteSpace(std::string_view path) const {
+bool HttpHost::InRouteSpace(std::string_view path) const {
   if (shortName_.empty()) return false;
   std::string root = "/" + shortName_;
   return path == root || StartsWith(path, root + "/");
 }
 
-std::vector<std::string> PluginHost::Candidates(int32_t method, std::string_view path) const {
+std::vector<std::string> HttpHost::Candidates(int32_t method, std::string_view path) const {
   // The plug-in alone knows its URL templates; names only order the tries. The name a literal
   // path would have goes first, then every function of the same method, then those whose name
   // starts with no method word. Functions of another method could never match.
@@ -375,7 +375,7 @@ std::vector<std::string> PluginHost::Candidates(int32_t method, std::string_view
   return first;
 }
 
-HttpReply PluginHost::CallPlugin(const HttpCall& call, bool& matched) {
+HttpReply HttpHost::CallPlugin(const HttpCall& call, bool& matched) {
   matched = false;
   // HEAD is a GET whose body is not sent; the server library drops the body.
   int32_t method = call.method == "HEAD" ? Vela::Sdk::kMethodGet : Vela::Sdk::MethodCodeOf(call.method);

@@ -1,5 +1,5 @@
-// PluginHost: the developer host proper. It runs one plug-in through the host stand-in as the
-// client core would, answers the plug-in's own requests (the resource store, the LCDS invoke
+// HttpHost: the developer host's face towards HTTP. It runs one plug-in through the host stand-in
+// (which faces the plug-in) as the client core would, answers the plug-in's own requests (the resource store, the LCDS invoke
 // endpoint), plays the other plug-ins and the platform (resource and LCDS events), and turns HTTP
 // calls into calls of the plug-in's API functions. Every member runs on the host loop's thread.
 #pragma once
@@ -45,16 +45,16 @@ inline constexpr int32_t kLcdsInvokeFailedStatus = 500;
 /// "OKAY", "WARN", "ERROR", "ALWAYS"; the number for any other level.
 std::string LogLevelName(int32_t level);
 
-class PluginHost {
+class HttpHost {
  public:
   /// Records kept of each kind (events, log records, invocations); older ones are dropped.
   static constexpr std::size_t kMaxRecords = 10000;
 
-  explicit PluginHost(HostLoop& loop);
+  explicit HttpHost(HostLoop& loop);
   /// Destroys the plug-in if it is still alive.
-  ~PluginHost();
-  PluginHost(const PluginHost&) = delete;
-  PluginHost& operator=(const PluginHost&) = delete;
+  ~HttpHost();
+  HttpHost(const HttpHost&) = delete;
+  HttpHost& operator=(const HttpHost&) = delete;
 
   /// Loads the library and performs the handshake; false with Error() set.
   bool Load(const std::string& path);
