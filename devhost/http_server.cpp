@@ -2,11 +2,10 @@
 #include "devhost/http_server.h"
 
 #include <httplib.h>
-#include <pthread.h>
-#include <signal.h>
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <ostream>
 #include <thread>
 
@@ -16,6 +15,7 @@
 #include "devhost/http_host.h"
 #include "devhost/scenario.h"
 #include "sdk/diag/ascii.h"
+#include "sdk/platform/platform.h"
 
 namespace Vela::DevHost {
 
@@ -67,59 +67,16 @@ const char* ReasonOf(int status) {
   }
 }
 
-// SIGINT and SIGTERM are taken by one thread with sigwait, so no handler runs at an arbitrary
-// point of another thread; they are blocked in every other thread from the start.
-class SignalWaiter {
- public:
-  SignalWaiter() {
-    sigemptyset(&signals_);
-    sigaddset(&signals_, SIGINT);
-    sigaddset(&signals_, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals_, &previous_);
-    signal(SIGPIPE, SIG_IGN);
-  }
-  ~SignalWaiter() {
-    if (thread_.joinable()) {
-      if (!received_.load()) pthread_kill(thread_.native_handle(), SIGTERM);
-      thread_.join();
-    }
-    // A signal that arrived after the waiter was done must not kill the process late.
-    sigset_t pending;
-    sigpending(&pending);
-    timespec zero{0, 0};
-    while (sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1) {
-      if (sigtimedwait(&signals_, nullptr, &zero) < 0) break;
-      sigpending(&pending);
-    }
-    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-  }
-  void Start(HostLoop& loop) {
-    thread_ = std::thread([this, &loop] {
-      int received = 0;
-      sigwait(&signals_, &received);
-      received_ = true;
-      loop.Stop();
-    });
-  }
-
- private:
-  sigset_t signals_{};
-  sigset_t previous_{};
-  std::thread thread_;
-  std::atomic<bool> received_{false};
-};
-
-}  // namespace
-
-int Serve(const ServeSettings& settings, std::ostream& out, std::ostream& err) {
+// Loads the plug-in, puts the scenario's resources in place, starts the plug-in and runs the
+// scenario's steps. The exit code when that fails, nothing when the host is ready to serve.
+std::optional<int> StartHost(const ServeSettings& settings, HostLoop& loop, HttpHost& host, std::ostream& out,
+                             std::ostream& err) {
   Scenario scenario;
   std::string error;
   if (!settings.scenario.empty() && !LoadScenario(settings.scenario, scenario, error)) {
     err << "orb-host serve: " << error << "\n";
     return kExitUsage;
   }
-  HostLoop loop;
-  HttpHost host(loop);
   if (!host.Load(settings.plugin)) {
     err << "orb-host serve: " << host.Error() << "\n";
     return kExitUsage;
@@ -130,24 +87,20 @@ int Serve(const ServeSettings& settings, std::ostream& out, std::ostream& err) {
     return kExitFailed;
   }
   loop.RunUntilIdle();
-  if (!scenario.steps.empty()) {
-    std::string failure = RunScenario(scenario, host, &out);
-    if (!failure.empty()) {
-      err << "orb-host serve: " << settings.scenario << ": " << failure << "\n";
-      return kExitFailed;
-    }
-    out << "scenario " << settings.scenario << ": all " << scenario.steps.size()
-        << (scenario.steps.size() == 1 ? " step" : " steps") << " passed\n";
+  if (scenario.steps.empty()) return std::nullopt;
+  std::string failure = RunScenario(scenario, host, &out);
+  if (!failure.empty()) {
+    err << "orb-host serve: " << settings.scenario << ": " << failure << "\n";
+    return kExitFailed;
   }
+  out << "scenario " << settings.scenario << ": all " << scenario.steps.size()
+      << (scenario.steps.size() == 1 ? " step" : " steps") << " passed\n";
+  return std::nullopt;
+}
 
-  // Before any thread of the server exists, so that all of them inherit the blocked signals; after
-  // the loop, which the waiting thread stops, so that it outlives that thread.
-  SignalWaiter signals;
-  EventStream stream;
-  host.SetEventSink([&stream](const std::string& json) { stream.Publish(json); });
-  auto keepAlive = std::chrono::milliseconds(static_cast<long long>(settings.keepAliveSeconds * 1000));
-
-  httplib::Server server;
+// Worker threads, body limit, socket options, and the host's error shape for what the server
+// library refuses by itself.
+void ConfigureServer(httplib::Server& server) {
   server.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
   server.set_payload_max_length(kMaxRequestBody);
   // The library's default also sets SO_REUSEPORT, with which a second host would quietly share
@@ -162,7 +115,10 @@ int Serve(const ServeSettings& settings, std::ostream& out, std::ostream& err) {
   server.set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
     Apply(ErrorReply(500, ReasonOf(500)), response);
   });
+}
 
+// GET /events: one subscription of the stream per reader, each on its own worker thread.
+void AddEventStreamRoute(httplib::Server& server, EventStream& stream, std::chrono::milliseconds keepAlive) {
   server.Get(kEventsPath, [&stream, keepAlive](const httplib::Request&, httplib::Response& response) {
     if (stream.SubscriberCount() >= kMaxEventStreams) {
       Apply(ErrorReply(503, kTooManyStreamsText), response);
@@ -195,7 +151,10 @@ int Serve(const ServeSettings& settings, std::ostream& out, std::ostream& err) {
         },
         [&stream, subscription](bool) { stream.Unsubscribe(subscription); });
   });
+}
 
+// Every other call goes to the host, on the host loop.
+void AddHostRoutes(httplib::Server& server, HostLoop& loop, HttpHost& host) {
   auto handle = [&loop, &host](const httplib::Request& request, httplib::Response& response) {
     HttpCall call = ToCall(request);
     std::optional<HttpReply> reply = loop.Invoke([&] { return host.Handle(call); });
@@ -208,23 +167,49 @@ int Serve(const ServeSettings& settings, std::ostream& out, std::ostream& err) {
   server.Patch(any, handle);
   server.Delete(any, handle);
   server.Options(any, handle);
+}
 
+// Binds the address (port 0: any free one) and says where the host listens; false when it is
+// taken or refused.
+bool Bind(httplib::Server& server, const ServeSettings& settings, const HttpHost& host, std::ostream& out,
+          std::ostream& err) {
   int port = settings.port;
   bool bound = port == 0 ? (port = server.bind_to_any_port(settings.host)) > 0
                          : server.bind_to_port(settings.host, port);
   if (!bound) {
     err << "orb-host serve: cannot listen on " << settings.host << ":" << settings.port << "\n";
-    return kExitUsage;
+    return false;
   }
   std::string address = settings.host.find(':') == std::string::npos ? settings.host : "[" + settings.host + "]";
   out << "orb-host: " << host.ShortName() << " listening on http://" << address << ":" << port << std::endl;
+  return true;
+}
+
+}  // namespace
+
+int Serve(const ServeSettings& settings, std::ostream& out, std::ostream& err) {
+  HostLoop loop;
+  HttpHost host(loop);
+  if (std::optional<int> failed = StartHost(settings, loop, host, out, err)) return *failed;
+
+  // Before any thread of the server exists, so that all of them leave the stop signals to it;
+  // after the loop, which it stops, so that the loop outlives its thread.
+  Vela::Sdk::Platform::StopRequests stopRequests;
+  EventStream stream;
+  host.SetEventSink([&stream](const std::string& json) { stream.Publish(json); });
+  httplib::Server server;
+  ConfigureServer(server);
+  AddEventStreamRoute(server, stream,
+                      std::chrono::milliseconds(static_cast<long long>(settings.keepAliveSeconds * 1000)));
+  AddHostRoutes(server, loop, host);
+  if (!Bind(server, settings, host, out, err)) return kExitUsage;
 
   std::atomic<bool> stopping{false};
   std::thread listener([&] {
     server.listen_after_bind();
     if (!stopping.load()) loop.Stop();  // the server ended on its own: shut down as well
   });
-  signals.Start(loop);
+  stopRequests.Start([&loop] { loop.Stop(); });
   loop.Run();
 
   stopping = true;

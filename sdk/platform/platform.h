@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -75,5 +77,23 @@ DebuggerSink SetDebuggerSink(DebuggerSink sink) noexcept;
 void* OpenLibrary(const char* name) noexcept;
 void* FindFunction(void* library, const char* name) noexcept;
 void CloseLibrary(void* library) noexcept;
+
+/// Waits, on a thread of its own, for the process to be asked to stop (SIGINT or SIGTERM) and
+/// then calls the function given to Start, once. Create it before any other thread, so that every
+/// thread leaves those signals to it; writing to a closed connection no longer ends the process.
+class StopRequests {
+ public:
+  StopRequests();
+  /// Ends the waiting thread when no request came, and restores the signals' previous handling.
+  ~StopRequests();
+  StopRequests(const StopRequests&) = delete;
+  StopRequests& operator=(const StopRequests&) = delete;
+
+  void Start(std::function<void()> onStop);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace Vela::Sdk::Platform

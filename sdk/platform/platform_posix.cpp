@@ -4,10 +4,12 @@
 #include <dlfcn.h>
 #include <malloc.h>
 #include <pthread.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <thread>
 #include <climits>
 #include <ctime>
 
@@ -82,6 +84,51 @@ void* FindFunction(void* library, const char* name) noexcept {
 
 void CloseLibrary(void* library) noexcept {
   if (library != nullptr) dlclose(library);
+}
+
+// SIGINT and SIGTERM are taken by one thread with sigwait, so no handler runs at an arbitrary
+// point of another thread; they are blocked in every other thread from the start.
+struct StopRequests::State {
+  sigset_t signals{};
+  sigset_t previous{};
+  std::thread thread;
+  std::atomic<bool> received{false};
+  std::atomic<bool> cancelled{false};
+};
+
+StopRequests::StopRequests() : state_(std::make_unique<State>()) {
+  sigemptyset(&state_->signals);
+  sigaddset(&state_->signals, SIGINT);
+  sigaddset(&state_->signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &state_->signals, &state_->previous);
+  signal(SIGPIPE, SIG_IGN);
+}
+
+StopRequests::~StopRequests() {
+  if (state_->thread.joinable()) {
+    state_->cancelled = true;
+    if (!state_->received.load()) pthread_kill(state_->thread.native_handle(), SIGTERM);
+    state_->thread.join();
+  }
+  // A signal that arrived after the waiter was done must not kill the process late.
+  sigset_t pending;
+  sigpending(&pending);
+  timespec zero{0, 0};
+  while (sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1) {
+    if (sigtimedwait(&state_->signals, nullptr, &zero) < 0) break;
+    sigpending(&pending);
+  }
+  pthread_sigmask(SIG_SETMASK, &state_->previous, nullptr);
+}
+
+void StopRequests::Start(std::function<void()> onStop) {
+  State* state = state_.get();
+  state->thread = std::thread([state, onStop = std::move(onStop)] {
+    int received = 0;
+    sigwait(&state->signals, &received);
+    state->received = true;
+    if (!state->cancelled.load()) onStop();
+  });
 }
 
 }  // namespace Vela::Sdk::Platform
