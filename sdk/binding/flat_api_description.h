@@ -43,6 +43,9 @@ class FlatApiStorage {
   /// Writes typeCode, elementCode and typeName of an argument or field record.
   template <class Record>
   void WriteType(Record& record, const TypeSpec& spec);
+  void WriteFunction(FlatFunctionRecord& record, const FunctionDescriptor& function);
+  void WriteTypeRecord(FlatTypeRecord& record, const TypeDescriptor& type);
+  void WriteEvent(FlatEventRecord& record, const EventDescriptor& event);
 
   FlatApiDescription description_{};
   std::vector<FunctionDescriptor*> functions_;
