@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "sdk/api/endpoint_registration.h"
+#include "sdk/api/register_endpoint.h"
 #include "sdk/api/request_entry.h"
 #include "sdk/binding/binding_registry.h"
 #include "sdk/binding/flat_api_description.h"

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <utility>
 
-#include "sdk/api/endpoint_registration.h"
+#include "sdk/api/register_endpoint.h"
 #include "sdk/binding/static_type.h"
 #include "sdk/binding/type_registration.h"
 #include "sdk/diag/log.h"

@@ -1,7 +1,37 @@
-// The route half of an API function's registration.
+// FunctionRegistration: route, locations and handler of an API function, and the table of live
+// handles.
 #include "sdk/api/function_registration.h"
 
+#include <mutex>
+#include <unordered_set>
+
 namespace Vela::Sdk {
+
+namespace {
+
+/// Handles of the registrations alive now. A handle the host sends back after its registration
+/// was destroyed (the registry reset) or a handle that was never ours is then refused instead of
+/// followed. The set exists only while registrations do, so unloading the library leaves nothing
+/// behind, whatever order static objects are destroyed in.
+constinit std::mutex liveMutex;
+std::unordered_set<const void*>* liveHandles = nullptr;
+
+}  // namespace
+
+FunctionRegistration::FunctionRegistration(const FunctionDescriptor* function) : function_(function) {
+  std::lock_guard lock(liveMutex);
+  if (liveHandles == nullptr) liveHandles = new std::unordered_set<const void*>;
+  liveHandles->insert(this);
+}
+
+FunctionRegistration::~FunctionRegistration() {
+  std::lock_guard lock(liveMutex);
+  liveHandles->erase(this);
+  if (liveHandles->empty()) {
+    delete liveHandles;
+    liveHandles = nullptr;
+  }
+}
 
 void FunctionRegistration::SetUrl(std::string_view urlTemplate) {
   if (urlTemplate.size() > 1 && urlTemplate.back() == '/') urlTemplate.remove_suffix(1);
@@ -16,6 +46,25 @@ void FunctionRegistration::SetMethod(int32_t code) {
 void FunctionRegistration::SetCustomMethod(std::string_view name) {
   method_ = kMethodCustom;
   customMethod_.assign(name);
+}
+
+void FunctionRegistration::AttachTo(FunctionDescriptor& function) {
+  function.auxiliary[kFunctionRegistrationKey] = this;
+  function_ = &function;
+  std::string_view urlTemplate = urlTemplate_.empty() ? std::string_view(function.name) : urlTemplate_;
+  route_ = std::make_unique<ApiRoute>(function_, this, urlTemplate);
+}
+
+FunctionRegistration* FunctionRegistration::FromHandle(const void* handle) noexcept {
+  if (handle == nullptr) return nullptr;
+  std::lock_guard lock(liveMutex);
+  if (liveHandles == nullptr || liveHandles->count(handle) == 0) return nullptr;
+  return static_cast<FunctionRegistration*>(const_cast<void*>(handle));
+}
+
+FunctionRegistration* FunctionRegistration::Of(const FunctionDescriptor& function) noexcept {
+  auto found = function.auxiliary.find(std::string_view(kFunctionRegistrationKey));
+  return found == function.auxiliary.end() ? nullptr : static_cast<FunctionRegistration*>(found->second);
 }
 
 }  // namespace Vela::Sdk

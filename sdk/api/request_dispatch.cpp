@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "sdk/api/api_handler.h"
-#include "sdk/api/api_registration.h"
+#include "sdk/api/function_registration.h"
 #include "sdk/api/argument_binding.h"
 #include "sdk/api/method_text.h"
 #include "sdk/api/route_selection.h"
@@ -122,7 +122,7 @@ void DispatchBuiltin(const BindingRegistry& registry, HostResponse& response, co
 
 void DispatchRequest(HostResponse& response, const HostRequest& request, const RequestContext& context) {
   const FunctionDescriptor* function = context.function;
-  const auto* registration = dynamic_cast<const ApiRegistration*>(context.registration);
+  const FunctionRegistration* registration = context.registration;
   if (function == nullptr || registration == nullptr || registration->Handler() == nullptr) {
     WriteInvalidFunction(response);
     return;

@@ -45,7 +45,7 @@ void HandleRequest(const BindingRegistry* registry, HostResponse& response, cons
 void DispatchBuiltin(const BindingRegistry& registry, HostResponse& response, const RequestContext& context);
 
 /// Binds the arguments, calls the handler of the selected registration and writes the response.
-/// A selection that is not an ApiRegistration with a handler answers "Invalid function".
+/// A selection whose registration has no handler answers "Invalid function".
 void DispatchRequest(HostResponse& response, const HostRequest& request, const RequestContext& context);
 
 /// Fills the response from `result` (its streamed body is moved into the response). Expects a

@@ -4,7 +4,7 @@
 #include <exception>
 #include <string>
 
-#include "sdk/api/api_registration.h"
+#include "sdk/api/function_registration.h"
 #include "sdk/api/http_status.h"
 #include "sdk/api/request_dispatch.h"
 #include "sdk/diag/format.h"
@@ -37,13 +37,14 @@ void HandleRegisteredRequest(HostResponse* response, HostRequest* request) noexc
   // Reset before anything can throw, so that the exception path never releases host garbage.
   ResetResponse(*response);
   try {
-    ApiRegistration* registration = request == nullptr ? nullptr : ApiRegistration::FromHandle(request->registration);
-    if (registration == nullptr || registration->Function() == nullptr) {
+    const FunctionRegistration* registration =
+        request == nullptr ? nullptr : FunctionRegistration::FromHandle(request->registration);
+    const ApiRoute* route = registration == nullptr ? nullptr : registration->Route();
+    if (route == nullptr || registration->Function() == nullptr) {
       WriteInvalidFunction(*response);
       return;
     }
-    const ApiRoute& route = registration->Route();
-    HandleRequest(nullptr, *response, *request, std::span<const ApiRoute>(&route, 1));
+    HandleRequest(nullptr, *response, *request, std::span<const ApiRoute>(route, 1));
   } catch (const std::exception& exception) {
     WriteException(*response, exception.what());
   } catch (...) {
@@ -54,7 +55,7 @@ void HandleRegisteredRequest(HostResponse* response, HostRequest* request) noexc
 void AttachRequestEntries(FlatApiDescription& api, std::span<FunctionDescriptor* const> functions) noexcept {
   FlatFunctionRecord* records = api.functions;
   for (uint32_t i = 0; records != nullptr && i < api.functionCount && i < functions.size(); ++i) {
-    ApiRegistration* registration = functions[i] == nullptr ? nullptr : ApiRegistration::Of(*functions[i]);
+    FunctionRegistration* registration = functions[i] == nullptr ? nullptr : FunctionRegistration::Of(*functions[i]);
     records[i].requestCallback = &HandleRegisteredRequest;
     records[i].requestContext = registration == nullptr ? nullptr : registration->Handle();
   }

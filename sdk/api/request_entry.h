@@ -1,7 +1,7 @@
 // The request entry the host calls for every API function of the plug-in: the callback and
 // context on each function record of the flat API description.
 //
-// The context of a record is the handle of the function's ApiRegistration (null for a function
+// The context of a record is the handle of the function's FunctionRegistration (null for a function
 // registered without one); the host copies it into HostRequest::registration, and the callback
 // finds the registration again from it, refusing handles that are not live registrations.
 #pragma once

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sdk/api/api_registration.h"
+#include "sdk/api/function_registration.h"
 #include "sdk/api/http_status.h"
 #include "sdk/api/json_codec.h"
 #include "sdk/api/yaml_reader.h"

@@ -1,5 +1,5 @@
 // The checks and the registration steps of RegisterEndpoint that need no template.
-#include "sdk/api/endpoint_registration.h"
+#include "sdk/api/register_endpoint.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -59,7 +59,7 @@ FunctionDescriptor* RegisterEndpointFunction(BindingRegistry& registry, int32_t 
                                              std::vector<ArgumentLocation> locations, TypeSpec returns,
                                              std::unique_ptr<ApiHandler> handler, EndpointOptions options) {
   std::string name = MakeFunctionName(method, urlTemplate);
-  auto registration = std::make_unique<ApiRegistration>();
+  auto registration = std::make_unique<FunctionRegistration>();
   registration->SetUrl(urlTemplate);
   if (method == kMethodCustom) {
     registration->SetCustomMethod(options.customMethod);
@@ -77,11 +77,10 @@ FunctionDescriptor* RegisterEndpointFunction(BindingRegistry& registry, int32_t 
   settings.description = std::move(options.description);
   settings.help = std::move(options.help);
   settings.threadSafe = options.threadSafe;
-  ApiRegistration* attached = registration.get();
+  FunctionRegistration* attached = registration.get();
   settings.callable = std::move(registration);
   FunctionDescriptor* function = registry.RegisterFunction(std::move(name), std::move(arguments), std::move(settings));
-  attached->AttachTo(*function);
-  attached->Route();  // compiled now, so that a refused template fails the registration
+  attached->AttachTo(*function);  // compiles the route, so that a refused template fails the registration
   return function;
 }
 

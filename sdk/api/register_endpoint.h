@@ -40,7 +40,7 @@
 #include <vector>
 
 #include "sdk/api/api_handler.h"
-#include "sdk/api/api_registration.h"
+#include "sdk/api/function_registration.h"
 #include "sdk/api/argument_location.h"
 #include "sdk/binding/binding_registry.h"
 #include "sdk/binding/maybe_type.h"

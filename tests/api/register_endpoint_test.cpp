@@ -1,6 +1,6 @@
 // One-call endpoint registration: names, descriptions and types in the registry and the flat API
 // description, the request entry on each record, and the registrations it refuses.
-#include "sdk/api/endpoint_registration.h"
+#include "sdk/api/register_endpoint.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "sdk/api/api_registration.h"
+#include "sdk/api/function_registration.h"
 #include "tests/api/dispatch_test_module.h"
 
 namespace Vela::Sdk::DispatchTest {
@@ -52,7 +52,7 @@ TEST(EndpointRegistration, NamesTheFunctionAndDescribesItsSignature) {
 TEST(EndpointRegistration, RegistrationKeepsRouteLocationsAndHandler) {
   TestModule module;
   const FunctionDescriptor* remove = module.registry.FindFunction("DeleteItemsByItemId");
-  const ApiRegistration* registration = ApiRegistration::Of(*remove);
+  const FunctionRegistration* registration = FunctionRegistration::Of(*remove);
   ASSERT_NE(registration, nullptr);
   EXPECT_EQ(registration->Function(), remove);
   EXPECT_EQ(registration->UrlTemplate(), "/items/{itemId}");
@@ -60,7 +60,7 @@ TEST(EndpointRegistration, RegistrationKeepsRouteLocationsAndHandler) {
   ASSERT_EQ(registration->Locations().size(), 1u);
   EXPECT_EQ(registration->Locations()[0], ArgumentLocation::kPath);
   EXPECT_NE(registration->Handler(), nullptr);
-  EXPECT_EQ(registration->Route().parameterNames, std::vector<std::string>{"itemId"});
+  EXPECT_EQ(registration->Route()->parameterNames, std::vector<std::string>{"itemId"});
 }
 
 TEST(EndpointRegistration, FlatDescriptionCarriesTypesAndRequestEntries) {
@@ -75,7 +75,7 @@ TEST(EndpointRegistration, FlatDescriptionCarriesTypesAndRequestEntries) {
   ASSERT_EQ(+record->tagCount, 2u);
   EXPECT_STREQ(record->tags[1], "Plugin test");
   EXPECT_EQ(+record->requestCallback, &HandleRegisteredRequest);
-  EXPECT_EQ(+record->requestContext, ApiRegistration::Of(*module.registry.FindFunction("PostItems"))->Handle());
+  EXPECT_EQ(+record->requestContext, FunctionRegistration::Of(*module.registry.FindFunction("PostItems"))->Handle());
 
   const FlatFunctionRecord* get = module.Record("GetItems");
   EXPECT_EQ(+get->returnTypeCode, kBindingVector);
@@ -121,14 +121,14 @@ TEST(EndpointRegistration, CustomMethodsAnswerTheirNameOnly) {
                    {.customMethod = "PURGE"});
   const FunctionDescriptor* function = module.registry.FindFunction("Custom");
   ASSERT_NE(function, nullptr);
-  const ApiRegistration* registration = ApiRegistration::Of(*function);
+  const FunctionRegistration* registration = FunctionRegistration::Of(*function);
   EXPECT_EQ(registration->CustomMethod(), "PURGE");
   for (const char* name : {"PURGE", "OTHER"}) {
     HostRequest request{};
     request.method = kMethodCustom;
     request.customMethod = name;
     request.url = "/custom";
-    request.registration = const_cast<ApiRegistration*>(registration);
+    request.registration = const_cast<FunctionRegistration*>(registration);
     HostResponse response{};
     HandleRegisteredRequest(&response, &request);
     EXPECT_EQ(response.error == nullptr, std::string(name) == "PURGE") << name;
