@@ -33,6 +33,7 @@ inline constexpr char kShuttingDown[] = "The host is shutting down";
 /// %1 the export's result.
 inline constexpr char kHandshakeFailed[] = "Plug-in handshake failed: the export returned %1 without an entry table";
 inline constexpr char kInitialiseFailed[] = "Plug-in Initialise reported failure";
+inline constexpr char kTooManyStreams[] = "Too many open event streams";
 inline constexpr char kEventStreamOnly[] = "The event stream is served over HTTP only";
 }  // namespace HostText
 

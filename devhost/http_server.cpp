@@ -121,7 +121,7 @@ void ConfigureServer(httplib::Server& server) {
 void AddEventStreamRoute(httplib::Server& server, EventStream& stream, std::chrono::milliseconds keepAlive) {
   server.Get(kEventsPath, [&stream, keepAlive](const httplib::Request&, httplib::Response& response) {
     if (stream.SubscriberCount() >= kMaxEventStreams) {
-      Apply(ErrorReply(503, kTooManyStreamsText), response);
+      Apply(ErrorReply(503, HostText::kTooManyStreams), response);
       return;
     }
     std::shared_ptr<EventStream::Subscription> subscription = stream.Subscribe();

@@ -15,7 +15,6 @@ inline constexpr std::size_t kMaxRequestBody = 8u << 20;
 /// half of them and the API stays reachable however many are open.
 inline constexpr std::size_t kServerThreads = 16;
 inline constexpr std::size_t kMaxEventStreams = kServerThreads / 2;
-inline constexpr char kTooManyStreamsText[] = "Too many open event streams";
 
 /// Runs until SIGINT or SIGTERM; 0 after a clean shutdown (Destroy called), 1 when Initialise or
 /// the scenario failed, 2 when the plug-in, the scenario file or the address could not be used.

@@ -37,7 +37,7 @@ BindingResult DecodePayload(PayloadFormat format, std::string_view bytes) {
     std::size_t nul = bytes.find('\0');
     if (nul != std::string_view::npos) {
       BindingResult result;
-      result.Fail(Vela::Sdk::Format(kJsonNulMessage, nul));
+      result.Fail(Vela::Sdk::Format(PayloadText::kJsonNul, nul));
       return result;
     }
   } else {
@@ -45,7 +45,7 @@ BindingResult DecodePayload(PayloadFormat format, std::string_view bytes) {
   }
   std::size_t consumed = 0;
   BindingResult result = Vela::Sdk::DecodeContent(reader, bytes, &consumed);
-  if (result.Ok() && consumed < bytes.size()) result.Fail(Vela::Sdk::Format(kExtraMessagePackMessage, consumed));
+  if (result.Ok() && consumed < bytes.size()) result.Fail(Vela::Sdk::Format(PayloadText::kExtraMessagePack, consumed));
   return result;
 }
 

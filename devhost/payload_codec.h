@@ -20,10 +20,13 @@ std::optional<PayloadFormat> PayloadFormatNamed(std::string_view name);
 /// everything else (an absent content type included).
 PayloadFormat PayloadFormatOfContentType(std::string_view contentType);
 
+/// What the host refuses in a payload that the SDK's readers would take.
+namespace PayloadText {
 /// %1 the offset of the NUL byte.
-inline constexpr char kJsonNulMessage[] = "Error: Unexpected NUL character at offset %1.";
+inline constexpr char kJsonNul[] = "Error: Unexpected NUL character at offset %1.";
 /// %1 how many bytes the value took.
-inline constexpr char kExtraMessagePackMessage[] = "Extra MessagePack data at position %1.";
+inline constexpr char kExtraMessagePack[] = "Extra MessagePack data at position %1.";
+}  // namespace PayloadText
 
 /// Decodes `bytes` as one value. JSON text must not hold a NUL byte, and MessagePack must end with
 /// its value; everything else fails with the reader's own message.

@@ -10,7 +10,7 @@
 #include "sdk/binding/static_type.h"
 #include "sdk/binding/type_registration.h"
 #include "sdk/diag/log.h"
-#include "sdk/host/plugin_sdk_types.h"
+#include "sdk/host/host_event_types.h"
 #include "sdk/host/trace_hook.h"
 
 namespace Vela::Client::SimpleDialogMessages::Api {
@@ -178,8 +178,8 @@ Maybe<void> SimpleDialogMessagesModule::CreateLocalMessage(const LocalMessageReq
 Maybe<void> SimpleDialogMessagesModule::DismissMessage(int64_t messageId) {
   auto found = FindVisible(messageId);
   if (found == messages_.end()) {
-    Log(kLogWarn, kCategoryDbg, kMessageNotFoundText, static_cast<long long>(messageId));
-    return FailureOf(kMessageNotFoundText, messageId);
+    Log(kLogWarn, kCategoryDbg, ServiceText::kMessageNotFound, static_cast<long long>(messageId));
+    return FailureOf(ServiceText::kMessageNotFound, messageId);
   }
   Maybe<void> result;
   // Copies: the acknowledgement waits, and the host may change the list meanwhile.
@@ -188,8 +188,8 @@ Maybe<void> SimpleDialogMessagesModule::DismissMessage(int64_t messageId) {
   if (!msgId.empty()) {
     AcknowledgeMessage(accountId, std::move(msgId));
   } else {
-    Log(kLogWarn, kCategoryDbg, kNoPlatformMsgIdText, static_cast<long long>(messageId));
-    result = FailureOf(kNoPlatformMsgIdText, messageId);
+    Log(kLogWarn, kCategoryDbg, ServiceText::kNoPlatformMsgId, static_cast<long long>(messageId));
+    result = FailureOf(ServiceText::kNoPlatformMsgId, messageId);
   }
   // Found again by id: a request handled during the wait may have dismissed it already, and
   // messages may have been added or released. When it is gone nothing changed here, so nothing
@@ -253,9 +253,9 @@ void SimpleDialogMessagesModule::AcknowledgeMessage(uint64_t accountId, std::str
   SimpleDialogMessageResponse response{accountId, std::move(msgId), kAckCommand};
   Maybe<void> outcome = Await(InvokeLcds(kAckDestination, kAckOperation, response));
   if (outcome) {
-    Log(kLogAlways, kCategoryDbg, kAcknowledgedText, response.msgId.c_str());
+    Log(kLogAlways, kCategoryDbg, ServiceText::kAcknowledged, response.msgId.c_str());
   } else {
-    Log(kLogWarn, kCategoryDbg, kAcknowledgeFailedText, response.msgId.c_str());
+    Log(kLogWarn, kCategoryDbg, ServiceText::kAcknowledgeFailed, response.msgId.c_str());
   }
 }
 

@@ -11,7 +11,7 @@
 #include "plugins/ark-simple-dialog-messages/message_records.h"
 #include "sdk/binding/maybe_type.h"
 #include "sdk/host/app_module.h"
-#include "sdk/host/plugin_sdk_types.h"
+#include "sdk/host/host_event_types.h"
 
 namespace Vela::Client::SimpleDialogMessages::Api {
 
@@ -41,11 +41,13 @@ inline constexpr char kSimpleDialogMessageResponseClass[] =
 inline constexpr char kLoginDataPacketUrl[] = "/ark-login/v1/login-data-packet";
 inline constexpr char kGameflowSessionUrl[] = "/ark-gameflow/v1/session";
 
-// Log texts (category DBG) and the reply texts of a failed dismissal.
-inline constexpr char kMessageNotFoundText[] = "Message %lli does not exist or has already been dismissed";
-inline constexpr char kNoPlatformMsgIdText[] = "Message %lli has no platform msgId to ack";
-inline constexpr char kAcknowledgedText[] = "Acknowledged SimpleDialogMessage with msgId %s";
-inline constexpr char kAcknowledgeFailedText[] = "Failed to acknowledge SimpleDialogMessage with msgId %s";
+/// Log texts (category DBG), printf-style, and the reply texts of a failed dismissal.
+namespace ServiceText {
+inline constexpr char kMessageNotFound[] = "Message %lli does not exist or has already been dismissed";
+inline constexpr char kNoPlatformMsgId[] = "Message %lli has no platform msgId to ack";
+inline constexpr char kAcknowledged[] = "Acknowledged SimpleDialogMessage with msgId %s";
+inline constexpr char kAcknowledgeFailed[] = "Failed to acknowledge SimpleDialogMessage with msgId %s";
+}  // namespace ServiceText
 // The acknowledgement: an LCDS call of the platform's messaging service.
 inline constexpr char kAckDestination[] = "clientFacadeService";
 inline constexpr char kAckOperation[] = "callPersistenceMessaging";

@@ -43,10 +43,7 @@ ContentReader ContentReaderOf(std::string_view contentType, ContentPlace place) 
 }
 
 ContentReader ContentReaderOfText(std::string_view text) noexcept {
-  if (!text.empty()) {
-    const auto first = static_cast<uint8_t>(text[0]);
-    if ((first >= 0x80 && first <= 0x9F) || (first >= 0xDC && first <= 0xDF)) return ContentReader::kMessagePack;
-  }
+  if (LooksLikeMessagePack(text.data(), text.size())) return ContentReader::kMessagePack;
   const std::string_view rest = SkipBlanks(text);
   if (!rest.empty() && (rest[0] == '{' || rest[0] == '[')) return ContentReader::kJson;
   if (rest.starts_with("---")) return ContentReader::kYaml;

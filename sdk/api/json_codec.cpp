@@ -17,8 +17,6 @@ namespace Vela::Sdk {
 
 namespace {
 
-constexpr const char* kParseErrorFormat = "Error: %s at offset %u.";
-constexpr const char* kTooDeepFormat = "Error: Nesting too deep at offset %u.";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -41,9 +39,9 @@ BindingResult JsonToValue(const char* text) {
   auto offset = static_cast<uint32_t>(reader.GetErrorOffset());
   if (builder.TooDeep() && reader.GetParseErrorCode() == rapidjson::kParseErrorTermination) {
     // RapidJSON reports the offset just after the bracket that was refused.
-    result.Fail(Format(kTooDeepFormat, offset - 1));
+    result.Fail(Format(JsonText::kTooDeep, offset - 1));
   } else {
-    result.Fail(Format(kParseErrorFormat, rapidjson::GetParseError_En(reader.GetParseErrorCode()), offset));
+    result.Fail(Format(JsonText::kParseError, rapidjson::GetParseError_En(reader.GetParseErrorCode()), offset));
   }
   return result;
 }

@@ -10,6 +10,13 @@ namespace Vela::Sdk {
 
 class EnumNameResolver;
 
+/// The texts reading fails with, printf-style: %s RapidJSON's English text for the error, %u the
+/// byte offset.
+namespace JsonText {
+inline constexpr char kParseError[] = "Error: %s at offset %u.";
+inline constexpr char kTooDeep[] = "Error: Nesting too deep at offset %u.";
+}  // namespace JsonText
+
 /// Reads one JSON document. Blank or empty text (and null) reads as an Empty value. A syntax
 /// error fails with "Error: <RapidJSON's English text> at offset <byte offset>."; containers
 /// nested deeper than JsonValueBuilder::kMaxDepth fail with "Error: Nesting too deep at offset

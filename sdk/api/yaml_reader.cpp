@@ -23,18 +23,6 @@
 namespace Vela::Sdk {
 namespace {
 
-constexpr const char* kMultiDocument = "Multi-document YAML is not supported.";
-constexpr const char* kInvalidKey = "Invalid mapping key. Only string scalar keys are allowed. At line: %1 col: %2";
-constexpr const char* kDuplicateAnchor = "Duplicate occurrence of anchor \"%1\". At line: %2 col: %3";
-constexpr const char* kUnexpectedSequence = "Unexpected start of sequence. At line: %1 col: %2";
-constexpr const char* kUnexpectedMapping = "Unexpected start of mapping. At line: %1 col: %2";
-constexpr const char* kCyclicAlias = "Cannot deserialize cyclic aliases. Alias \"%1\". At line: %2 col: %3";
-constexpr const char* kUndefinedAlias = "Undefined alias encountered: \"%1\". At line: %2 col: %3";
-constexpr const char* kParserError = "YAML parser error: %1. At line: %2 col: %3";
-constexpr const char* kUnsupportedTag = "Unsupported YAML tag '%1'.";
-constexpr const char* kTooDeep = "YAML nesting is too deep. At line: %1 col: %2";
-constexpr const char* kTooManyAliasNodes = "YAML aliases expand to too many nodes. At line: %1 col: %2";
-constexpr const char* kTooLarge = "YAML document is too large.";
 // libyaml reports running out of memory without a problem text of its own.
 constexpr const char* kOutOfMemoryProblem = "out of memory";
 
@@ -126,7 +114,7 @@ class YamlEventReader {
 
   bool RecordAnchor(const yaml_char_t* name, Anchor anchor, const yaml_event_t& event) {
     auto [position, inserted] = anchors_.try_emplace(std::string(TextOf(name)), std::move(anchor));
-    if (!inserted) return FailAt(kDuplicateAnchor, position->first, event);
+    if (!inserted) return FailAt(YamlText::kDuplicateAnchor, position->first, event);
     return true;
   }
   // An entered leaf is not on the stack, so its step is added here; a container is recorded once
@@ -164,7 +152,7 @@ bool YamlEventReader::Handle(const yaml_event_t& event) {
     case YAML_DOCUMENT_END_EVENT:
       return true;
     case YAML_DOCUMENT_START_EVENT:
-      if (!root_.IsEmpty()) return Fail(kMultiDocument);
+      if (!root_.IsEmpty()) return Fail(YamlText::kMultiDocument);
       // An earlier document that held only a null scalar has closed the root already.
       nodes_.assign(1, {&root_, false});
       path_.clear();
@@ -216,7 +204,7 @@ bool YamlEventReader::Scalar(const yaml_event_t& event, const Target& into, bool
   const char* text = reinterpret_cast<const char*>(scalar.value);
   std::string_view tag = TextOf(scalar.tag);
   if (isKey) {
-    if (scalar.tag != nullptr && tag != kTagString) return FailAt(kInvalidKey, event);
+    if (scalar.tag != nullptr && tag != kTagString) return FailAt(YamlText::kInvalidKey, event);
     pendingKey_.assign(text, scalar.length);
     hasPendingKey_ = true;
     if (scalar.anchor == nullptr) return true;
@@ -257,7 +245,7 @@ bool YamlEventReader::Scalar(const yaml_event_t& event, const Target& into, bool
       int boolWord = YamlBoolWord(value);
       if (boolWord >= 0) target.SetBool(boolWord == 1);
     } else {
-      return Fail(Format(kUnsupportedTag, tag));
+      return Fail(Format(YamlText::kUnsupportedTag, tag));
     }
   } else if (scalar.style == YAML_PLAIN_SCALAR_STYLE) {
     SetPlainScalar(target, text, scalar.length);
@@ -273,9 +261,9 @@ bool YamlEventReader::StartCollection(const yaml_event_t& event, const Target& i
                                       bool sequence) {
   BindingValue& target = *into.value;
   if (target.Kind() == ValueKind::Structure) {
-    return FailAt(sequence ? kUnexpectedSequence : kUnexpectedMapping, event);
+    return FailAt(sequence ? YamlText::kUnexpectedSequence : YamlText::kUnexpectedMapping, event);
   }
-  if (Level(into) >= kMaxYamlDepth) return FailAt(kTooDeep, event);
+  if (Level(into) >= kMaxYamlDepth) return FailAt(YamlText::kTooDeep, event);
   if (sequence) {
     target.MakeCollection();
   } else {
@@ -327,10 +315,10 @@ bool YamlEventReader::Alias(const yaml_event_t& event, const Target& into, bool 
   BindingValue& target = *into.value;
   std::string_view name = TextOf(event.data.alias.anchor);
   for (std::string_view open : openAnchors_) {
-    if (open == name) return FailAt(kCyclicAlias, name, event);
+    if (open == name) return FailAt(YamlText::kCyclicAlias, name, event);
   }
   auto found = anchors_.find(name);
-  if (found == anchors_.end()) return FailAt(kUndefinedAlias, name, event);
+  if (found == anchors_.end()) return FailAt(YamlText::kUndefinedAlias, name, event);
   const Anchor& anchor = found->second;
 
   if (anchor.isKey) {
@@ -346,10 +334,10 @@ bool YamlEventReader::Alias(const yaml_event_t& event, const Target& into, bool 
 
   // The path may lead nowhere now: a later value for a repeated key can have replaced the node.
   const BindingValue* source = Follow(anchor.path);
-  if (source == nullptr) return FailAt(kUndefinedAlias, name, event);
+  if (source == nullptr) return FailAt(YamlText::kUndefinedAlias, name, event);
   if (isKey) {
     // An alias of a string scalar is a key like the scalar itself; anything else is not.
-    if (source->Kind() != ValueKind::String) return FailAt(kInvalidKey, event);
+    if (source->Kind() != ValueKind::String) return FailAt(YamlText::kInvalidKey, event);
     pendingKey_ = std::string(source->GetString());
     hasPendingKey_ = true;
     return true;
@@ -358,9 +346,9 @@ bool YamlEventReader::Alias(const yaml_event_t& event, const Target& into, bool 
   aliasNodes_ += std::min(anchor.path.size(), kMaxYamlAliasNodes - aliasNodes_);
   std::size_t nodes = 0;
   std::size_t height = 0;
-  if (!Measure(*source, 0, nodes, height)) return FailAt(kTooManyAliasNodes, event);
+  if (!Measure(*source, 0, nodes, height)) return FailAt(YamlText::kTooManyAliasNodes, event);
   aliasNodes_ += nodes;
-  if (Level(into) + height > kMaxYamlDepth) return FailAt(kTooDeep, event);
+  if (Level(into) + height > kMaxYamlDepth) return FailAt(YamlText::kTooDeep, event);
   target = *source;
   Leave(into);
   return true;
@@ -372,7 +360,7 @@ BindingResult YamlToValue(const char* text, std::size_t length) {
   BindingResult result;
   yaml_parser_t parser;
   if (yaml_parser_initialize(&parser) == 0) {
-    result.Fail(Format(kParserError, kOutOfMemoryProblem, 0, 0));
+    result.Fail(Format(YamlText::kParserError, kOutOfMemoryProblem, 0, 0));
     return result;
   }
   // The parser and the event are released however the reading ends, an exception included.
@@ -406,12 +394,12 @@ BindingResult YamlToValue(const char* text, std::size_t length) {
       error = reader.Error();
     } else if (!parsed) {
       const char* problem = parser.problem != nullptr ? parser.problem : kOutOfMemoryProblem;
-      error = Format(kParserError, problem, parser.problem_mark.line, parser.problem_mark.column);
+      error = Format(YamlText::kParserError, problem, parser.problem_mark.line, parser.problem_mark.column);
     }
   } catch (const std::bad_alloc&) {
-    error = kTooLarge;
+    error = YamlText::kTooLarge;
   } catch (const std::length_error&) {
-    error = kTooLarge;
+    error = YamlText::kTooLarge;
   }
   if (!error.empty()) result.Fail(error);
   return result;

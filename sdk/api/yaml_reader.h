@@ -8,6 +8,23 @@
 
 namespace Vela::Sdk {
 
+/// The texts the reader fails with; "At line: %1 col: %2" counts from 1, except in kParserError,
+/// which gives libyaml's own mark.
+namespace YamlText {
+inline constexpr char kMultiDocument[] = "Multi-document YAML is not supported.";
+inline constexpr char kInvalidKey[] = "Invalid mapping key. Only string scalar keys are allowed. At line: %1 col: %2";
+inline constexpr char kDuplicateAnchor[] = "Duplicate occurrence of anchor \"%1\". At line: %2 col: %3";
+inline constexpr char kUnexpectedSequence[] = "Unexpected start of sequence. At line: %1 col: %2";
+inline constexpr char kUnexpectedMapping[] = "Unexpected start of mapping. At line: %1 col: %2";
+inline constexpr char kCyclicAlias[] = "Cannot deserialize cyclic aliases. Alias \"%1\". At line: %2 col: %3";
+inline constexpr char kUndefinedAlias[] = "Undefined alias encountered: \"%1\". At line: %2 col: %3";
+inline constexpr char kParserError[] = "YAML parser error: %1. At line: %2 col: %3";
+inline constexpr char kUnsupportedTag[] = "Unsupported YAML tag '%1'.";
+inline constexpr char kTooDeep[] = "YAML nesting is too deep. At line: %1 col: %2";
+inline constexpr char kTooManyAliasNodes[] = "YAML aliases expand to too many nodes. At line: %1 col: %2";
+inline constexpr char kTooLarge[] = "YAML document is too large.";
+}  // namespace YamlText
+
 /// Deepest nesting of sequences and mappings that reads, alias copies included; deeper input fails
 /// with "YAML nesting is too deep. At line: %1 col: %2". The same bound as the other decoders, so
 /// that every recursive walk over a decoded tree stays shallow.

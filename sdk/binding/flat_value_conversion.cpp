@@ -181,7 +181,7 @@ class FlatReader {
         return true;
       }
       default:
-        message_ = Format(kFlatIncompatibleTypeMessage, targetName_, FlatKindName(flat.kind));
+        message_ = Format(ConversionText::kFlatIncompatibleType, targetName_, FlatKindName(flat.kind));
         return false;
     }
   }
@@ -191,11 +191,11 @@ class FlatReader {
 
  private:
   bool FailMalformed(int32_t kind) {
-    message_ = Format(kFlatMalformedMessage, targetName_, FlatKindName(kind));
+    message_ = Format(ConversionText::kFlatMalformed, targetName_, FlatKindName(kind));
     return false;
   }
   bool FailTooDeep() {
-    message_ = Format(kFlatTooDeepMessage, targetName_, static_cast<uint64_t>(kMaxFlatDepth));
+    message_ = Format(ConversionText::kFlatTooDeep, targetName_, static_cast<uint64_t>(kMaxFlatDepth));
     return false;
   }
 
@@ -213,7 +213,7 @@ bool ReadFlat(const FlatValue& flat, std::string_view targetName, BindingValue& 
     return ok;
   } catch (const std::exception& failure) {
     try {
-      message = Format(kFlatFailedMessage, targetName, failure.what());
+      message = Format(ConversionText::kFlatFailed, targetName, failure.what());
     } catch (...) {
     }
     return false;

@@ -8,23 +8,11 @@
 
 #include "sdk/binding/binding_result.h"
 #include "sdk/binding/binding_value.h"
+#include "sdk/binding/conversion_text.h"
 #include "sdk/binding/enum_name_resolver.h"
 #include "sdk/host/abi/host_records.h"
 
 namespace Vela::Sdk {
-
-/// %1 the target name, %2 the printed flat kind.
-inline constexpr char kFlatIncompatibleTypeMessage[] =
-    "Couldn't assign value to '%1' of type object because the input is of an incompatible type '%2'.";
-/// A kind that promises data without it (a null pointer with a count) or a count beyond
-/// kMaxFlatCount; %1 the target name, %2 the printed flat kind.
-inline constexpr char kFlatMalformedMessage[] =
-    "Couldn't assign value to '%1' because the input of type '%2' is malformed.";
-/// %1 the target name, %2 the depth limit.
-inline constexpr char kFlatTooDeepMessage[] =
-    "Couldn't assign value to '%1' because the input is nested deeper than %2 levels.";
-/// The system refused memory or a container grew too long; %1 the target name, %2 the reason.
-inline constexpr char kFlatFailedMessage[] = "Couldn't assign value to '%1': %2";
 
 /// Largest element, member or byte count accepted in either direction.
 inline constexpr std::size_t kMaxFlatCount = 0x0FFFFFFF;

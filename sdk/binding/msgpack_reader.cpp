@@ -14,15 +14,6 @@ namespace Vela::Sdk {
 
 namespace {
 
-constexpr const char* kInvalidData = "Invalid MessagePack data at position %1.";
-constexpr const char* kKeyNotString = "Invalid MessagePack data at position %1. Map keys must be strings.";
-constexpr const char* kTooDeep = "Invalid MessagePack data at position %1. Nesting too deep.";
-constexpr const char* kTruncated8 = "Invalid MessagePack data. 8-bit integer value at position %1 is truncated.";
-constexpr const char* kTruncated16 = "Invalid MessagePack data. 16-bit integer value at position %1 is truncated.";
-constexpr const char* kTruncated32 = "Invalid MessagePack data. 32-bit integer value at position %1 is truncated.";
-constexpr const char* kTruncated64 = "Invalid MessagePack data. 64-bit integer value at position %1 is truncated.";
-constexpr const char* kStringTruncated = "Invalid MessagePack data. String of size %1 at position %2 is truncated.";
-constexpr const char* kRawTruncated = "Invalid MessagePack data. Raw bytes of size %1 at position %2 are truncated.";
 
 enum class FrameKind : uint8_t { Array, Map };
 
@@ -128,12 +119,12 @@ class Decoder {
   }
 
   bool FailTruncated(std::size_t width) {
-    const char* message = width == 1 ? kTruncated8 : width == 2 ? kTruncated16 : width == 4 ? kTruncated32 : kTruncated64;
+    const char* message = width == 1 ? MessagePackText::kTruncated8 : width == 2 ? MessagePackText::kTruncated16 : width == 4 ? MessagePackText::kTruncated32 : MessagePackText::kTruncated64;
     return Fail(Format(message, position_));
   }
 
   bool ReadText(uint64_t length, std::string_view& text) {
-    if (size_ - position_ < length) return Fail(Format(kStringTruncated, length, position_));
+    if (size_ - position_ < length) return Fail(Format(MessagePackText::kStringTruncated, length, position_));
     text = std::string_view(reinterpret_cast<const char*>(data_ + position_), static_cast<std::size_t>(length));
     position_ += static_cast<std::size_t>(length);
     return true;
@@ -149,7 +140,7 @@ class Decoder {
   bool ReadBlob(BindingValue& target, std::size_t lengthWidth) {
     uint64_t length;
     if (!ReadUnsigned(lengthWidth, length)) return false;
-    if (size_ - position_ < length) return Fail(Format(kRawTruncated, length, position_));
+    if (size_ - position_ < length) return Fail(Format(MessagePackText::kRawTruncated, length, position_));
     target.SetBlob(std::span<const uint8_t>(data_ + position_, static_cast<std::size_t>(length)));
     position_ += static_cast<std::size_t>(length);
     return true;
@@ -159,7 +150,7 @@ class Decoder {
   // Every open frame is an ancestor of the container being opened: exhausted frames are popped
   // before the next item is read.
   bool Open(BindingValue& target, FrameKind kind, uint64_t count) {
-    if (frames_.Size() >= kMaxMessagePackDepth) return Fail(Format(kTooDeep, position_));
+    if (frames_.Size() >= kMaxMessagePackDepth) return Fail(Format(MessagePackText::kTooDeep, position_));
     if (kind == FrameKind::Array) {
       target.MakeCollection();
     } else {
@@ -172,7 +163,7 @@ class Decoder {
 
   bool OpenWithCount(BindingValue& target, FrameKind kind, std::size_t countWidth) {
     uint64_t count;
-    if (frames_.Size() >= kMaxMessagePackDepth) return Fail(Format(kTooDeep, position_));
+    if (frames_.Size() >= kMaxMessagePackDepth) return Fail(Format(MessagePackText::kTooDeep, position_));
     return ReadUnsigned(countWidth, count) && Open(target, kind, count);
   }
 
@@ -184,7 +175,7 @@ class Decoder {
     } else if (type >= 0xD9 && type <= 0xDB) {
       if (!ReadUnsigned(std::size_t{1} << (type - 0xD9), length)) return false;
     } else {
-      return Fail(Format(kKeyNotString, position_));
+      return Fail(Format(MessagePackText::kKeyNotString, position_));
     }
     return ReadText(length, frame.pendingName);
   }
@@ -267,7 +258,7 @@ class Decoder {
       case 0xDF:
         return OpenWithCount(target, FrameKind::Map, 4);
       default:  // 0xC1, ext 8/16/32, fixext 1 to 16
-        return Fail(Format(kInvalidData, position_));
+        return Fail(Format(MessagePackText::kInvalidData, position_));
     }
   }
 

@@ -7,6 +7,19 @@
 
 namespace Vela::Sdk {
 
+/// The texts the decoder fails with; %1 (and %2) the position or size, as each says.
+namespace MessagePackText {
+inline constexpr char kInvalidData[] = "Invalid MessagePack data at position %1.";
+inline constexpr char kKeyNotString[] = "Invalid MessagePack data at position %1. Map keys must be strings.";
+inline constexpr char kTooDeep[] = "Invalid MessagePack data at position %1. Nesting too deep.";
+inline constexpr char kTruncated8[] = "Invalid MessagePack data. 8-bit integer value at position %1 is truncated.";
+inline constexpr char kTruncated16[] = "Invalid MessagePack data. 16-bit integer value at position %1 is truncated.";
+inline constexpr char kTruncated32[] = "Invalid MessagePack data. 32-bit integer value at position %1 is truncated.";
+inline constexpr char kTruncated64[] = "Invalid MessagePack data. 64-bit integer value at position %1 is truncated.";
+inline constexpr char kStringTruncated[] = "Invalid MessagePack data. String of size %1 at position %2 is truncated.";
+inline constexpr char kRawTruncated[] = "Invalid MessagePack data. Raw bytes of size %1 at position %2 are truncated.";
+}  // namespace MessagePackText
+
 /// Deepest nesting of arrays and maps that decodes. The decoder itself keeps no call stack per
 /// level, but copying, comparing and releasing a value tree recurse once per level.
 inline constexpr std::size_t kMaxMessagePackDepth = 512;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "sdk/binding/binding_result.h"
-#include "sdk/binding/conversion_messages.h"
+#include "sdk/binding/conversion_text.h"
 #include "sdk/diag/ascii.h"
 #include "sdk/diag/format.h"
 
@@ -74,7 +74,7 @@ IntegerText ReadIntegerText(std::string_view text) noexcept {
 bool FailText(BindingResult& result, NumberTextStatus status, std::string_view text, const char* target,
               const char* typeName) {
   const char* message =
-      status == NumberTextStatus::kOutOfRange ? ConversionMessages::kNumberRange : ConversionMessages::kNumberFormat;
+      status == NumberTextStatus::kOutOfRange ? ConversionText::kNumberRange : ConversionText::kNumberFormat;
   result.Fail(Format(message, text, target, typeName));
   return false;
 }

@@ -6,37 +6,36 @@
 #include <limits>
 
 #include "sdk/binding/base64.h"
-#include "sdk/binding/conversion_messages.h"
+#include "sdk/binding/conversion_text.h"
 #include "sdk/binding/number_text.h"
 #include "sdk/diag/format.h"
 
 namespace Vela::Sdk {
 
-namespace Messages = ConversionMessages;
 
 namespace {
 
 template <class N>
 struct NumberTraits;
 
-#define VELA_NUMBER_TRAITS(Type, Name)                                     \
+#define ORB_NUMBER_TRAITS(Type, Name)                                     \
   template <>                                                              \
   struct NumberTraits<Type> {                                              \
     static constexpr const char* kName = Name;                             \
     static constexpr Type kMin = std::numeric_limits<Type>::lowest();      \
     static constexpr Type kMax = std::numeric_limits<Type>::max();         \
   };
-VELA_NUMBER_TRAITS(int8_t, "int8")
-VELA_NUMBER_TRAITS(uint8_t, "uint8")
-VELA_NUMBER_TRAITS(int16_t, "int16")
-VELA_NUMBER_TRAITS(uint16_t, "uint16")
-VELA_NUMBER_TRAITS(int32_t, "int32")
-VELA_NUMBER_TRAITS(uint32_t, "uint32")
-VELA_NUMBER_TRAITS(int64_t, "int64")
-VELA_NUMBER_TRAITS(uint64_t, "uint64")
-VELA_NUMBER_TRAITS(float, "float")
-VELA_NUMBER_TRAITS(double, "double")
-#undef VELA_NUMBER_TRAITS
+ORB_NUMBER_TRAITS(int8_t, "int8")
+ORB_NUMBER_TRAITS(uint8_t, "uint8")
+ORB_NUMBER_TRAITS(int16_t, "int16")
+ORB_NUMBER_TRAITS(uint16_t, "uint16")
+ORB_NUMBER_TRAITS(int32_t, "int32")
+ORB_NUMBER_TRAITS(uint32_t, "uint32")
+ORB_NUMBER_TRAITS(int64_t, "int64")
+ORB_NUMBER_TRAITS(uint64_t, "uint64")
+ORB_NUMBER_TRAITS(float, "float")
+ORB_NUMBER_TRAITS(double, "double")
+#undef ORB_NUMBER_TRAITS
 
 /// Nested records are walked recursively; a recursive record type fed a deeply nested value
 /// would otherwise exhaust the stack.
@@ -59,7 +58,7 @@ void Fail(BindingResult& result, const char* message, const Args&... args) {
 
 template <class N>
 void FailRange(BindingResult& result, const char* target, const auto& number) {
-  Fail(result, Messages::kNumberRange, number, target, NumberTraits<N>::kName);
+  Fail(result, ConversionText::kNumberRange, number, target, NumberTraits<N>::kName);
 }
 
 /// True when `number` fits an integer target N; values are compared exactly, never after a
@@ -139,7 +138,7 @@ void AssignIntegerNumber(BindingResult& result, const BindingValue& value, const
     case ValueKind::Empty:
       return ConversionDetail::FailRequired(result, target);
     default:
-      return Fail(result, Messages::kNumberInvalidType, target, NumberTraits<N>::kName, KindName(value));
+      return Fail(result, ConversionText::kNumberInvalidType, target, NumberTraits<N>::kName, KindName(value));
   }
 }
 
@@ -170,7 +169,7 @@ void AssignFloatNumber(BindingResult& result, const BindingValue& value, const c
     case ValueKind::Empty:
       return ConversionDetail::FailRequired(result, target);
     default:
-      return Fail(result, Messages::kNumberInvalidType, target, NumberTraits<N>::kName, KindName(value));
+      return Fail(result, ConversionText::kNumberInvalidType, target, NumberTraits<N>::kName, KindName(value));
   }
 }
 
@@ -247,20 +246,20 @@ bool ReadEnumInput(BindingResult& result, const TypeDescriptor* enumType, const 
       int64_t number = value.GetSigned();
       accepted = Low32(static_cast<uint64_t>(number));
       if (EnumHas(enumType, accepted)) return true;
-      Fail(result, Messages::kEnumInvalidValue, number, EnumName(enumType), target);
+      Fail(result, ConversionText::kEnumInvalidValue, number, EnumName(enumType), target);
       return false;
     }
     case ValueKind::Unsigned: {
       uint64_t number = value.GetUnsigned();
       accepted = Low32(number);
       if (EnumHas(enumType, accepted)) return true;
-      Fail(result, Messages::kEnumInvalidValue, number, EnumName(enumType), target);
+      Fail(result, ConversionText::kEnumInvalidValue, number, EnumName(enumType), target);
       return false;
     }
     case ValueKind::Enum:
       accepted = value.GetEnum().value;
       if (EnumHas(enumType, accepted)) return true;
-      Fail(result, Messages::kEnumInvalidValue, accepted, EnumName(enumType), target);
+      Fail(result, ConversionText::kEnumInvalidValue, accepted, EnumName(enumType), target);
       return false;
     case ValueKind::String: {
       std::string_view text = value.GetString();
@@ -276,14 +275,14 @@ bool ReadEnumInput(BindingResult& result, const TypeDescriptor* enumType, const 
         accepted = Low32(static_cast<uint64_t>(number));
         if (EnumHas(enumType, accepted)) return true;
       }
-      Fail(result, Messages::kEnumInvalidValue, text, EnumName(enumType), target);
+      Fail(result, ConversionText::kEnumInvalidValue, text, EnumName(enumType), target);
       return false;
     }
     case ValueKind::Empty:
       ConversionDetail::FailRequired(result, target);
       return false;
     default:
-      Fail(result, Messages::kEnumInvalidType, target, KindName(value));
+      Fail(result, ConversionText::kEnumInvalidType, target, KindName(value));
       return false;
   }
 }
@@ -371,14 +370,14 @@ void AssignBool(BindingResult& result, const BindingValue& value, const char* ta
       if (text == "1" || text == "true") {
         out = true;
       } else if (text != "0" && text != "false") {
-        Fail(result, Messages::kBoolFormat, text, target);
+        Fail(result, ConversionText::kBoolFormat, text, target);
       }
       return;
     }
     case ValueKind::Empty:
       return ConversionDetail::FailRequired(result, target);
     default:
-      return Fail(result, Messages::kBoolInvalidType, target, KindName(value));
+      return Fail(result, ConversionText::kBoolInvalidType, target, KindName(value));
   }
 }
 
@@ -422,14 +421,14 @@ void AssignString(BindingResult& result, const BindingRegistry& registry, const 
         return;
       }
       out.clear();
-      return Fail(result, Messages::kEnumUnknownName, payload.value, target);
+      return Fail(result, ConversionText::kEnumUnknownName, payload.value, target);
     }
     case ValueKind::Empty:
       out.clear();
       return ConversionDetail::FailRequired(result, target);
     default:
       out.clear();
-      return Fail(result, Messages::kNotString, target);
+      return Fail(result, ConversionText::kNotString, target);
   }
 }
 
@@ -444,14 +443,14 @@ void AssignBlob(BindingResult& result, const BindingValue& value, const char* ta
     }
     case ValueKind::String: {
       std::string_view text = value.GetString();
-      if (!IsBase64Text(text)) return Fail(result, Messages::kBlobBase64, target);
+      if (!IsBase64Text(text)) return Fail(result, ConversionText::kBlobBase64, target);
       DecodeBase64(text, out.bytes);
       return;
     }
     case ValueKind::Empty:
       return ConversionDetail::FailRequired(result, target);
     default:
-      return Fail(result, Messages::kNotBlob, target);
+      return Fail(result, ConversionText::kNotBlob, target);
   }
 }
 
@@ -480,10 +479,10 @@ void EnumToValue(const TypeDescriptor* enumType, uint32_t fallbackTypeId, const 
 
 namespace ConversionDetail {
 
-void FailRequired(BindingResult& result, const char* target) { Fail(result, Messages::kRequired, target); }
-void FailNotCollection(BindingResult& result, const char* target) { Fail(result, Messages::kNotCollection, target); }
+void FailRequired(BindingResult& result, const char* target) { Fail(result, ConversionText::kRequired, target); }
+void FailNotCollection(BindingResult& result, const char* target) { Fail(result, ConversionText::kNotCollection, target); }
 void FailMapNotStructure(BindingResult& result, const char* target) {
-  Fail(result, Messages::kMapNotStructure, target);
+  Fail(result, ConversionText::kMapNotStructure, target);
 }
 
 }  // namespace ConversionDetail
@@ -516,10 +515,10 @@ void NativeRule<std::vector<bool>>::ToValue(BindingResult& result, const Binding
 void AssignValueToNative(BindingResult& result, const BindingRegistry& registry, const TypeDescriptor* descriptor,
                          const BindingValue& value, const char* target, void* record) {
   if (!result.Ok()) return;
-  if (descriptor == nullptr) return Fail(result, Messages::kUnregisteredStruct, target);
+  if (descriptor == nullptr) return Fail(result, ConversionText::kUnregisteredStruct, target);
   if (descriptor->isEnum) return AssignEnum(result, descriptor, value, target, record, descriptor->size);
-  if (value.Kind() != ValueKind::Structure) return Fail(result, Messages::kNotStructure, target, descriptor->name);
-  if (recordDepth >= kMaxRecordDepth) return Fail(result, Messages::kNestedTooDeeply, target);
+  if (value.Kind() != ValueKind::Structure) return Fail(result, ConversionText::kNotStructure, target, descriptor->name);
+  if (recordDepth >= kMaxRecordDepth) return Fail(result, ConversionText::kNestedTooDeeply, target);
   DepthGuard depth;
   auto* bytes = static_cast<unsigned char*>(record);
   for (const FieldDescriptor& field : descriptor->fields) {
@@ -527,7 +526,7 @@ void AssignValueToNative(BindingResult& result, const BindingRegistry& registry,
     if (member != nullptr && !member->IsEmpty()) {
       AssignValueToField(result, registry, field, *member, bytes + field.offset);
     } else if ((field.flags & kFieldRequired) != 0) {
-      Fail(result, Messages::kMissingRequiredField, target, descriptor->name, field.name);
+      Fail(result, ConversionText::kMissingRequiredField, target, descriptor->name, field.name);
     }
     if (!result.Ok()) return;
   }
@@ -579,7 +578,7 @@ void AssignValueToField(BindingResult& result, const BindingRegistry& registry, 
 void NativeRecordToValue(BindingResult& result, const BindingRegistry& registry, const TypeDescriptor* descriptor,
                          const void* record, BindingValue& out) {
   if (!result.Ok()) return;
-  if (descriptor == nullptr) return Fail(result, Messages::kUnregisteredNative);
+  if (descriptor == nullptr) return Fail(result, ConversionText::kUnregisteredNative);
   if (descriptor->isEnum) return EnumToValue(descriptor, descriptor->staticId, record, descriptor->size, out);
   out.Clear();
   out.MakeStructure();

@@ -8,9 +8,9 @@
 #include "sdk/platform/platform.h"
 
 #if defined(__GNUC__)
-#define VELA_PRINTF_FORMAT(formatIndex, firstArgument) __attribute__((format(printf, formatIndex, firstArgument)))
+#define ORB_PRINTF_FORMAT(formatIndex, firstArgument) __attribute__((format(printf, formatIndex, firstArgument)))
 #else
-#define VELA_PRINTF_FORMAT(formatIndex, firstArgument)
+#define ORB_PRINTF_FORMAT(formatIndex, firstArgument)
 #endif
 
 namespace Vela::Sdk {
@@ -37,8 +37,8 @@ const char* LevelText(int32_t level) noexcept;
 
 /// Formats printf-style (the C library's conversions) and hands the record to every target that
 /// accepts it. A record the logger's level, disabled or muted test refuses costs no formatting.
-void Log(int32_t level, uint64_t categoryMask, const char* format, ...) noexcept VELA_PRINTF_FORMAT(3, 4);
+void Log(int32_t level, uint64_t categoryMask, const char* format, ...) noexcept ORB_PRINTF_FORMAT(3, 4);
 void LogV(int32_t level, uint64_t categoryMask, const char* format, va_list arguments) noexcept
-    VELA_PRINTF_FORMAT(3, 0);
+    ORB_PRINTF_FORMAT(3, 0);
 
 }  // namespace Vela::Sdk

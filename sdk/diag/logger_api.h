@@ -36,7 +36,7 @@ struct LoggerApi {
   void (*localTimeNow)(Platform::LocalTime* time);
   std::size_t (*formatDate)(const Platform::LocalTime* time, char* buffer, std::size_t size);
   std::size_t (*formatFileNameDate)(const Platform::LocalTime* time, char* buffer, std::size_t size);
-  void (*log)(int32_t level, uint64_t categoryMask, const char* format, ...) VELA_PRINTF_FORMAT(3, 4);
+  void (*log)(int32_t level, uint64_t categoryMask, const char* format, ...) ORB_PRINTF_FORMAT(3, 4);
 };
 
 inline constexpr int32_t kLoggerApiVersion = 1;

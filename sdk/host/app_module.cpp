@@ -114,7 +114,7 @@ bool AppModule::Handshake(PluginHandshake& record) {
   return true;
 }
 
-void AppModule::RegisterSdkTypes() { RegisterPluginSdkTypes(registry_); }
+void AppModule::RegisterSdkTypes() { RegisterHostEventTypes(registry_); }
 
 void AppModule::BuildApiTable() {
   api_ = FlatApiStorage::Build(registry_);

@@ -28,7 +28,7 @@
 #include "sdk/host/outgoing_request.h"
 #include "sdk/host/plugin_api_version.h"
 #include "sdk/host/plugin_identity.h"
-#include "sdk/host/plugin_sdk_types.h"
+#include "sdk/host/host_event_types.h"
 #include "sdk/host/scheduled_task_table.h"
 #include "sdk/host/trace_hook.h"
 
@@ -48,8 +48,6 @@ inline constexpr char kLcdsTaskLabel[] = "Event: OnLcdsEvent (%1)";
 inline constexpr char kYieldWaitLabel[] = "Wait: yield";
 /// %1 the static type name of the awaited value.
 inline constexpr char kAwaitWaitLabel[] = "Wait: future<%1>";
-/// {error} the conversion's message; code 0.
-inline constexpr char kLcdsParametersTemplate[] = "Couldn't convert LCDS call parameters: {error}";
 
 using ResourceHandler = std::function<void(const PluginResourceEvent& event)>;
 using LcdsHandler = std::function<void(const PluginLcdsEvent& event)>;
@@ -295,7 +293,7 @@ Maybe<T> AppModule::RequestReply(int32_t method, const std::string& url) {
     BindingResult result;
     ValueToNative(result, registry_, reply.Value(), "<result>", value);
     if (!result.Ok()) {
-      return Failure::FromTemplate(0, kConvertResponseTemplate, MethodText(method), url, result.ErrorText());
+      return Failure::FromTemplate(0, OutgoingText::kConvertResponse, MethodText(method), url, result.ErrorText());
     }
     return value;
   }
@@ -308,7 +306,7 @@ std::future<Maybe<void>> AppModule::InvokeLcds(const std::string& destination, c
   std::future<Maybe<void>> future = promise.get_future();
   BindingResult converted = NativeToValue(registry_, argument);
   if (!converted.Ok()) {
-    promise.set_value(Failure::FromTemplate(0, kLcdsParametersTemplate, converted.ErrorText()));
+    promise.set_value(Failure::FromTemplate(0, OutgoingText::kLcdsParameters, converted.ErrorText()));
   } else {
     promise.set_value(InvokeLcdsValue(destination, method, std::move(converted.Value()), TypeSpecOf<T>(registry_)));
   }

@@ -9,12 +9,6 @@
 
 namespace Vela::Sdk {
 
-namespace {
-
-constexpr char kAwaitFailureText[] = "Caught std::future_error in AppModule::Await: (%1) %2";
-
-}  // namespace
-
 Maybe<void> AppModule::SendNamed(int32_t method, const std::string& url, const NamedParameters& parameters) {
   RequestArguments arguments;
   arguments.AddNamed(parameters, &registry_);
@@ -25,7 +19,7 @@ Maybe<void> AppModule::SendNamed(int32_t method, const std::string& url, const N
 // or an error text even for a call that wants none.
 Maybe<void> AppModule::SendArguments(int32_t method, const std::string& url, RequestArguments& arguments) {
   if (!arguments.Ok()) {
-    return Failure::FromTemplate(kRequestNotSentCode, kRequestNotSentTemplate, MethodText(method), url,
+    return Failure::FromTemplate(kRequestNotSentCode, OutgoingText::kRequestNotSent, MethodText(method), url,
                                  arguments.Error());
   }
   HostRequest request{};
@@ -77,7 +71,7 @@ Maybe<void> AppModule::SendResourceEvent(const std::string& name, const PluginRe
   std::string derived = ResourceEventName(event.uri);
   Trace("%s: Sending event: %s", shortName_.c_str(), derived.c_str());
   HostEvent record{};
-  if (!ValueToFlat(converted.Value(), &record.data, &registry_)) return Failure(0, kFlatArgumentErrorText);
+  if (!ValueToFlat(converted.Value(), &record.data, &registry_)) return Failure(0, OutgoingText::kFlatArgumentError);
   record.name = derived.c_str();
   record.value = value;
   record.userData = 0;
@@ -99,7 +93,7 @@ void AppModule::YieldToHost() {
 void AppModule::FailAwait(const std::error_code& error) noexcept {
   std::string description;
   try {
-    description = Format(kAwaitFailureText, error.value(), error.message());
+    description = Format(OutgoingText::kAwaitFailure, error.value(), error.message());
   } catch (...) {
     // The report goes out without its description.
   }

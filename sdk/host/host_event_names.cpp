@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "sdk/host/plugin_sdk_types.h"
+#include "sdk/host/host_event_types.h"
 
 namespace Vela::Sdk {
 

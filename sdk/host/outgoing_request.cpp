@@ -14,13 +14,13 @@ RequestArguments::~RequestArguments() {
 }
 
 void RequestArguments::Fail(std::string_view message) {
-  error_ = message.empty() ? std::string(kFlatArgumentErrorText) : std::string(message);
+  error_ = message.empty() ? std::string(OutgoingText::kFlatArgumentError) : std::string(message);
 }
 
 void RequestArguments::AddValue(const BindingValue& value, const EnumNameResolver* resolver) {
   if (!Ok()) return;
   HostArgument argument{};
-  if (!ValueToFlat(value, &argument.value, resolver)) return Fail(kFlatArgumentErrorText);
+  if (!ValueToFlat(value, &argument.value, resolver)) return Fail(OutgoingText::kFlatArgumentError);
   arguments_.push_back(argument);
 }
 
@@ -34,7 +34,7 @@ void RequestArguments::AddNamed(const NamedParameters& parameters, const EnumNam
 
 Maybe<void> CheckResponse(const HostResponse& response, int32_t method, const std::string& url) {
   if (response.error == nullptr) return {};
-  return Failure::FromTemplate(response.status, kErrorResponseTemplate, MethodText(method), url,
+  return Failure::FromTemplate(response.status, OutgoingText::kErrorResponse, MethodText(method), url,
                                static_cast<const char*>(response.error));
 }
 
@@ -69,17 +69,17 @@ Maybe<BindingValue> ReadResponseBody(HostResponse& response, int32_t method, con
     text.reserve(static_cast<std::size_t>(std::min(hint, kStreamReserveLimit)));
     bool read = ReadStream(response, text, yield);
     if (response.streamRelease != nullptr) response.streamRelease(response.streamContext);
-    if (!read) return Failure::FromTemplate(0, kStreamedResponseTemplate, MethodText(method), url, kStreamReadErrorText);
+    if (!read) return Failure::FromTemplate(0, OutgoingText::kStreamedResponse, MethodText(method), url, OutgoingText::kStreamReadError);
     BindingResult parsed = JsonToValue(text);
     if (!parsed.Ok()) {
-      return Failure::FromTemplate(0, kStreamedResponseTemplate, MethodText(method), url, parsed.ErrorText());
+      return Failure::FromTemplate(0, OutgoingText::kStreamedResponse, MethodText(method), url, parsed.ErrorText());
     }
     return std::move(parsed.Value());
   }
   BindingResult converted;
   FlatToValue(response.body, "<result>", converted);
   if (!converted.Ok()) {
-    return Failure::FromTemplate(0, kConvertResponseTemplate, MethodText(method), url, converted.ErrorText());
+    return Failure::FromTemplate(0, OutgoingText::kConvertResponse, MethodText(method), url, converted.ErrorText());
   }
   return std::move(converted.Value());
 }

@@ -18,15 +18,22 @@
 
 namespace Vela::Sdk {
 
-/// Failure texts of outgoing calls: named templates over {method}, {url} and {error}.
-inline constexpr char kRequestNotSentTemplate[] =
-    "Request not sent: Error converting parameters for {method} {url}: {error}";
-inline constexpr char kErrorResponseTemplate[] = "Error response for {method} {url}: {error}";
-inline constexpr char kStreamedResponseTemplate[] = "Error reading streamed response for {method} {url}: {error}";
-inline constexpr char kConvertResponseTemplate[] = "Error converting response for {method} {url}: {error}";
-inline constexpr char kStreamReadErrorText[] = "Stream read error";
+/// Failure texts of outgoing calls: named templates over {method}, {url} and {error}, and the
+/// positional text of a failed await.
+namespace OutgoingText {
+inline constexpr char kRequestNotSent[] = "Request not sent: Error converting parameters for {method} {url}: {error}";
+inline constexpr char kErrorResponse[] = "Error response for {method} {url}: {error}";
+inline constexpr char kStreamedResponse[] = "Error reading streamed response for {method} {url}: {error}";
+inline constexpr char kConvertResponse[] = "Error converting response for {method} {url}: {error}";
+inline constexpr char kStreamReadError[] = "Stream read error";
 /// The {error} of a value that has no flat form (too large, too deep, or out of memory).
-inline constexpr char kFlatArgumentErrorText[] = "Couldn't convert a value to its flat form.";
+inline constexpr char kFlatArgumentError[] = "Couldn't convert a value to its flat form.";
+/// {error} the conversion's message; code 0.
+inline constexpr char kLcdsParameters[] = "Couldn't convert LCDS call parameters: {error}";
+/// %1 the error code's value, %2 its description; formatted before the fatal report.
+inline constexpr char kAwaitFailure[] = "Caught std::future_error in AppModule::Await: (%1) %2";
+}  // namespace OutgoingText
+
 /// Code of a request refused before it was sent; other failures of outgoing calls carry the
 /// response's status or 0.
 inline constexpr int32_t kRequestNotSentCode = 400;

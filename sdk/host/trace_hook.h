@@ -15,6 +15,6 @@ TraceHook CurrentTraceHook() noexcept;
 
 /// Formats printf-style into a 4096-byte buffer (cut at 4095 characters) and hands the text to
 /// the hook.
-void Trace(const char* format, ...) noexcept VELA_PRINTF_FORMAT(1, 2);
+void Trace(const char* format, ...) noexcept ORB_PRINTF_FORMAT(1, 2);
 
 }  // namespace Vela::Sdk

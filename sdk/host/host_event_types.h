@@ -73,6 +73,6 @@ struct ResourceEventOf {
 
 /// Registers the records above and the five host events, in that order. Types and events that
 /// exist already are left as they are.
-void RegisterPluginSdkTypes(BindingRegistry& registry);
+void RegisterHostEventTypes(BindingRegistry& registry);
 
 }  // namespace Vela::Sdk

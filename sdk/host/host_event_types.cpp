@@ -1,5 +1,5 @@
 // Registration of the host event payloads and the host events themselves.
-#include "sdk/host/plugin_sdk_types.h"
+#include "sdk/host/host_event_types.h"
 
 #include "sdk/binding/binding_registry.h"
 #include "sdk/binding/type_registration.h"
@@ -17,7 +17,7 @@ void RegisterEvent(BindingRegistry& registry, const char* name, const char* desc
 
 }  // namespace
 
-void RegisterPluginSdkTypes(BindingRegistry& registry) {
+void RegisterHostEventTypes(BindingRegistry& registry) {
   RegisterEnum<PluginManagerState>(registry, "PluginManagerState")
       .Value("NotReady", PluginManagerState::NotReady)
       .Value("PluginsInitialized", PluginManagerState::PluginsInitialized);
