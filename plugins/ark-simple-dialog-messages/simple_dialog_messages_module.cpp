@@ -192,9 +192,10 @@ Maybe<void> SimpleDialogMessagesModule::DismissMessage(int64_t messageId) {
     result = FailureOf(ServiceText::kNoPlatformMsgId, messageId);
   }
   // Found again by id: a request handled during the wait may have dismissed it already, and
-  // messages may have been added or released. When it is gone nothing changed here, so nothing
-  // is pushed.
-  if (RemoveVisible(messageId)) PublishMessages();
+  // messages may have been added or released. The list is pushed either way, as after every
+  // dismissal, even when it comes out unchanged.
+  RemoveVisible(messageId);
+  PublishMessages();
   return result;
 }
 

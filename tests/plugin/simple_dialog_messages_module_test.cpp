@@ -415,7 +415,8 @@ TEST(ServiceStart, SubscribesInOrderAndStartsWithoutResources) {
 
 // While the host answers the acknowledgement it hands the plug-in a second dismissal of the
 // same message, a new message and a session change that releases a held one. The outer
-// dismissal must remove by id afterwards, not by a position it took before.
+// dismissal must remove by id afterwards, not by a position it took before, and still push the
+// list, which it finds unchanged.
 TEST_F(Service, HostReenteringDuringTheAcknowledgementKeepsTheListConsistent) {
   service.SendLcds(PlatformMessage{1, "first", "championMastery", {}});   // id 0
   service.SendLcds(PlatformMessage{1, "second", "championMastery", {}});  // id 1
@@ -438,9 +439,15 @@ TEST_F(Service, HostReenteringDuringTheAcknowledgementKeepsTheListConsistent) {
   EXPECT_EQ(outer.Error(), "");
   EXPECT_EQ(inner.Error(), "");
   EXPECT_EQ(service.Invokes().size(), 2u);
-  EXPECT_EQ(service.List(), "[" + Element(1, "championMastery", "[]") + "," + Element(2, "championMastery", "[]") +
-                                "," + Element(3, "championMastery", "[]") + "," +
-                                Element(4, "championMastery", "[]") + "]");
+  const std::string final = "[" + Element(1, "championMastery", "[]") + "," + Element(2, "championMastery", "[]") +
+                            "," + Element(3, "championMastery", "[]") + "," + Element(4, "championMastery", "[]") +
+                            "]";
+  EXPECT_EQ(service.List(), final);
+  // The inner dismissal, the release, the new message, then the outer dismissal.
+  std::vector<std::string> pushed = service.Pushed();
+  ASSERT_EQ(pushed.size(), 4u);
+  EXPECT_EQ(pushed[2], final);
+  EXPECT_EQ(pushed[3], final);
   EXPECT_EQ(service.Delete(0).Error(), "Message 0 does not exist or has already been dismissed");
 }
 
