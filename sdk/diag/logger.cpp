@@ -15,7 +15,16 @@ std::atomic<Logger*> Logger::current_{nullptr};
 namespace {
 
 std::mutex lifecycle;
-int referenceCount = 0;  // guarded by lifecycle
+int referenceCount = 0;        // guarded by lifecycle
+bool libraryReference = false;  // guarded by lifecycle: the library holds one of the references
+
+// Gives the library's reference back when the library is unloaded (or the process ends), so an
+// unloaded library leaves no logger behind. Constant-initialised: it exists before any logging.
+struct LibraryReferenceRelease {
+  constexpr LibraryReferenceRelease() noexcept = default;
+  ~LibraryReferenceRelease() { Logger::ReleaseLibraryReference(); }
+};
+constinit LibraryReferenceRelease libraryReferenceRelease;
 
 constexpr const char* kLevelTexts[] = {"  OKAY", "  WARN", " ERROR", "ALWAYS"};
 
@@ -52,6 +61,8 @@ Logger* Logger::Create() {
   Logger* logger = current_.load(std::memory_order_acquire);
   if (logger == nullptr) {
     logger = new Logger();
+    ++referenceCount;
+    libraryReference = true;
     current_.store(logger, std::memory_order_release);
   }
   return logger;
@@ -70,9 +81,19 @@ void Logger::AddReference() {
   Instance();
 }
 
+void Logger::ReleaseLibraryReference() {
+  {
+    std::lock_guard<std::mutex> guard(lifecycle);
+    if (!libraryReference) return;
+    libraryReference = false;
+  }
+  Release();
+}
+
 void Logger::Release() {
   std::unique_lock<std::mutex> guard(lifecycle);
   if (referenceCount == 0 || --referenceCount != 0) return;
+  libraryReference = false;
   Logger* logger = current_.load(std::memory_order_acquire);
   if (logger == nullptr) return;
   {

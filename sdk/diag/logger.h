@@ -20,6 +20,10 @@ inline constexpr const char* kUnknownExecutableName = "<unknown>";
 /// One per process, created on first use (a Log call or AddReference) with the standard-error
 /// and debugger targets registered and the standard-output target ready but not registered.
 ///
+/// The library holds a reference of its own from the logger's creation until it is unloaded, so
+/// the logger outlives every plug-in object: a later object finds it as the earlier one left it.
+/// Unloading drops that reference, and the logger goes with the last one.
+///
 /// Lock order: the logger's lock, then a target's. Releasing the last reference destroys the
 /// logger; that must not race with other threads' logging.
 class Logger {
@@ -32,6 +36,9 @@ class Logger {
   static void AddReference();
   /// Drops a reference; the last one unregisters every target and destroys the logger.
   static void Release();
+  /// Drops the library's own reference, as unloading the library does; a later use creates a
+  /// new logger (with a new reference of the library's).
+  static void ReleaseLibraryReference();
 
   Logger(const Logger&) = delete;
   Logger& operator=(const Logger&) = delete;

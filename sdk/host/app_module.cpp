@@ -13,18 +13,15 @@
 
 namespace Vela::Sdk {
 // The registry starts out with the SDK's built-in types.
-// The object holds a reference to the process-wide logger, so the last object to go takes the
-// logger with it: a library unloaded afterwards leaves nothing of it behind.
 AppModule::AppModule(std::string shortName) : shortName_(std::move(shortName)) {
-  Logger::AddReference();
   registry_.Initialise();
   // Keeps the tracing providers, which register when the library loads, in the link.
   (void)ProcessEventTracing();
 }
 
-// The installed log target is deleted after the logger let go of it (or, while other objects
-// keep the logger, leaves it when destroyed).
-AppModule::~AppModule() { Logger::Release(); }
+// The installed log target leaves the logger when it is deleted with the object; the logger
+// itself stays with the library.
+AppModule::~AppModule() = default;
 
 HostFunctionTable* AppModule::Table() const {
   return services_ == nullptr ? nullptr : services_->functions;

@@ -46,6 +46,7 @@ TEST(Assertion, ReportIsLoggedAsAnErrorInDbg) {
             " ERROR| DBG| Assertion failed!\n\nExpression: ALE-6D828C10\n\nDescription: while awaiting\n");
   capture.Unregister();
   Logger::Release();
+  Logger::ReleaseLibraryReference();
 }
 
 TEST(AssertionDeathTest, FatalErrorPrintsThroughStandardErrorThenEnds) {

@@ -17,8 +17,8 @@ using Testing::CaptureLogTarget;
 std::vector<std::string> debuggerLines;
 void CollectDebuggerOutput(const char* text) { debuggerLines.push_back(text); }
 
-// Every test gets a logger of its own: the reference taken here is the only one, so releasing it
-// destroys the logger with whatever the test did to it.
+// Every test gets a logger of its own: beside the library's own reference, the one taken here is
+// the only one, so releasing both destroys the logger with whatever the test did to it.
 class LoggerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -29,6 +29,7 @@ class LoggerTest : public ::testing::Test {
   void TearDown() override {
     Platform::SetDebuggerSink(nullptr);
     Logger::Release();
+    Logger::ReleaseLibraryReference();
   }
 };
 
@@ -190,6 +191,8 @@ TEST_F(LoggerTest, ReplacingTheConsoleTargets) {
   EXPECT_EQ(plugin.Records()[0].message, "bare 1");
 }
 
+// The library's reference keeps the logger while any plug-in object comes and goes; the last
+// reference, dropped when the library is unloaded, takes the targets along.
 TEST_F(LoggerTest, TargetsLeaveOnDestructionAndOnTheLastRelease) {
   Logger& logger = Logger::Instance();
   LogTargetInterface* gone;
@@ -205,8 +208,9 @@ TEST_F(LoggerTest, TargetsLeaveOnDestructionAndOnTheLastRelease) {
   survivor.Register();
   Logger::AddReference();
   Logger::Release();
-  EXPECT_TRUE(survivor.IsRegistered()) << "one reference is left";
   Logger::Release();
+  EXPECT_TRUE(survivor.IsRegistered()) << "the library's reference is left";
+  Logger::ReleaseLibraryReference();
   EXPECT_EQ(Logger::Current(), nullptr);
   EXPECT_FALSE(survivor.IsRegistered());
   Logger::AddReference();  // for TearDown

@@ -97,5 +97,24 @@ TEST(PluginLifecycle, ARunFreesEverythingItAllocated) {
   EXPECT_GE(after.peakLiveBytes, before.peakLiveBytes);
 }
 
+// The logger stays with the library, so the next plug-in object finds it as the last Initialise
+// left it: without console targets, nothing logged before its own Initialise reaches stderr.
+TEST(PluginLifecycle, TheLoggerOutlivesThePluginObject) {
+  HostStandIn host;
+  LoadBuilt(host);
+  ASSERT_EQ(host.Handshake(), 0);
+  ASSERT_TRUE(host.Initialise());
+  host.Destroy();
+  ASSERT_EQ(host.Handshake(), 0);
+  ApiRequest request;
+  request.method = Vela::Sdk::kMethodDelete;
+  request.url = "/ark-simple-dialog-messages/v1/messages/5";
+  testing::internal::CaptureStderr();
+  ApiResponse response = host.Call("DeleteArkSimpleDialogMessagesV1MessagesByMessageId", request);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(response.Error(), "Message 5 does not exist or has already been dismissed");
+  host.Destroy();
+}
+
 }  // namespace
 }  // namespace Vela::DevHost
