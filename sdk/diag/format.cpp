@@ -156,6 +156,7 @@ bool IsPlain(const FormatContext& context) {
 struct FinalSpecification {
   char text[kMaxSpecificationLength + 8];
   char conversion;  // '\0' for "%n": nothing to write
+  bool narrowed;    // "h" or "hh" kept: the value is passed as an int, whatever its width
 };
 
 enum class ValueWidth { kNone, kInt, kLongLong };
@@ -182,11 +183,14 @@ FinalSpecification Finish(const FormatContext& context, const char* allowed, Val
   std::memcpy(result.text, context.specification, bodyLength);
   std::size_t length = bodyLength;
   const char* modifier = "";
-  if (width == ValueWidth::kLongLong && conversion != 'c') {
+  if (width != ValueWidth::kNone && std::strchr("diouxX", conversion) != nullptr &&
+      (std::strcmp(given, "h") == 0 || std::strcmp(given, "hh") == 0)) {
+    // Narrowing to short or char happens alike for 32- and 64-bit values: the value goes in as
+    // an int, whose narrowing by the C library is well defined.
+    modifier = given;
+    result.narrowed = true;
+  } else if (width == ValueWidth::kLongLong && conversion != 'c') {
     modifier = "ll";
-  } else if (width == ValueWidth::kInt && std::strchr("diouxX", conversion) != nullptr &&
-             (std::strcmp(given, "h") == 0 || std::strcmp(given, "hh") == 0)) {
-    modifier = given;  // narrowing of a promoted int is well defined
   }
   for (const char* m = modifier; *m != '\0'; ++m) result.text[length++] = *m;
   result.text[length++] = conversion;
@@ -242,6 +246,10 @@ std::size_t FormatInteger(FormatContext& context, Integer value, const char* all
   FinalSpecification final = Finish(context, allowed, sizeof(Integer) == 8 ? ValueWidth::kLongLong : ValueWidth::kInt);
   if (final.conversion == '\0') return 0;
   if (final.conversion == 'c') return CallLibrary(context, final.text, static_cast<int>(value));
+  if (final.narrowed) {
+    if (IsUnsignedConversion(final.conversion)) return CallLibrary(context, final.text, static_cast<unsigned>(value));
+    return CallLibrary(context, final.text, static_cast<int>(value));
+  }
   if constexpr (sizeof(Integer) == 8) {
     if (IsUnsignedConversion(final.conversion)) {
       return CallLibrary(context, final.text, static_cast<unsigned long long>(value));
