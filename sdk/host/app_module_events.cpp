@@ -121,7 +121,10 @@ template void AppModule::Deliver<PluginResourceEvent>(HostEvent* event) noexcept
 template void AppModule::Deliver<PluginLcdsEvent>(HostEvent* event) noexcept;
 template void AppModule::Deliver<PluginServiceProxyResponse>(HostEvent* event) noexcept;
 
-// Handlers are copied before they run: one may replace or drop itself or any other.
+// Every matching handler, exact and wildcard, is copied out before the first one runs, rather
+// than each table being walked while its handlers are called: a handler may observe a new URL or
+// replace or drop itself or another, which would invalidate the walk. The handlers called are
+// therefore those registered when the event arrived.
 void AppModule::Dispatch(const std::string&, const PluginResourceEvent& delivered) {
   const PluginResourceEvent* event = &delivered;
   PluginResourceEvent rooted;
@@ -183,8 +186,10 @@ void AppModule::Dispatch(const std::string& name, const PluginServiceProxyRespon
   FulfilServiceProxyRequests();
 }
 
-// Both entries leave the tables before the completion runs, so a completion that adds
-// requests or handlers finds them consistent.
+// The pending request and the received response leave their tables before the completion runs,
+// not after it: the completion runs under the (recursive) mutex and may add a request, even one
+// of the same key, which erasing afterwards would lose, or receive another response, which would
+// invalidate the iterators held here.
 void AppModule::FulfilServiceProxyRequests() {
   std::lock_guard<std::recursive_mutex> lock(serviceProxyMutex_);
   for (auto received = serviceProxyResponses_.begin(); received != serviceProxyResponses_.end(); ++received) {
