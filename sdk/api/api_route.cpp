@@ -12,9 +12,9 @@ PathParameters NewPathParameters() {
   return params;
 }
 
-ApiRoute::ApiRoute(const FunctionDescriptor* function, const FunctionRegistration* registration,
-                   std::string_view urlTemplate, std::string tag)
-    : function(function), registration(registration), tag(std::move(tag)) {
+ApiRoute::ApiRoute(const FunctionDescriptor* served, const FunctionRegistration* servedRegistration,
+                   std::string_view urlTemplate, std::string routeTag)
+    : function(served), registration(servedRegistration), tag(std::move(routeTag)) {
   if (urlTemplate.find('{') == std::string_view::npos) {
     literalPath.assign(urlTemplate);
   } else {

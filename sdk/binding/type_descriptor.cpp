@@ -19,8 +19,8 @@ std::string FillPattern(const char* pattern, const std::string& argument) {
 }  // namespace
 
 const EnumValueDescriptor* TypeDescriptor::FindEnumerator(int32_t value) const noexcept {
-  for (const auto& [name, enumerator] : enumerators) {
-    if (enumerator.value == value) return &enumerator;
+  for (const auto& entry : enumerators) {
+    if (entry.second.value == value) return &entry.second;
   }
   return nullptr;
 }

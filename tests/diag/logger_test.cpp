@@ -268,8 +268,8 @@ TEST_F(LoggerTest, FunctionTable) {
       [](LogTargetInterface* self) { GetLoggerApi().addTarget(self); },
       [](LogTargetInterface* self) { GetLoggerApi().removeTarget(self); },
       [](LogTargetInterface*) { return false; },
-      [](LogTargetInterface* self, const LogRecord* record) {
-        Foreign(self)->messages.push_back(record->message);
+      [](LogTargetInterface* self, const LogRecord* written) {
+        Foreign(self)->messages.push_back(written->message);
         return true;
       },
       &foreign,
