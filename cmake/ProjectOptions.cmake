@@ -2,7 +2,7 @@
 
 # orb_target_defaults(<target>): warnings as errors and the repository root as include root.
 function(orb_target_defaults target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Werror)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Wconversion -Werror)
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 

@@ -44,7 +44,9 @@ void Keep(std::deque<Record>& records, uint64_t& dropped, Record record) {
 template <class Record>
 std::vector<Record> Since(const std::deque<Record>& records, uint64_t dropped, uint64_t from) {
   std::vector<Record> out;
-  for (uint64_t i = std::max(from, dropped) - dropped; i < records.size(); ++i) out.push_back(records[i]);
+  const uint64_t first = std::max(from, dropped) - dropped;
+  if (first >= records.size()) return out;
+  for (auto i = static_cast<std::size_t>(first); i < records.size(); ++i) out.push_back(records[i]);
   return out;
 }
 

@@ -301,10 +301,10 @@ TEST(YamlReader, EveryPrefixOfADocumentEndsCleanly) {
 
 TEST(YamlReader, BrokenUtf8AtEveryPositionEndsCleanly) {
   std::string document = kRichDocument;
-  for (unsigned char bad : {0xFF, 0xC3, 0x80, 0xED, 0x00}) {
+  for (char bad : {'\xFF', '\xC3', '\x80', '\xED', '\0'}) {
     for (std::size_t position = 0; position < document.size(); ++position) {
       std::string broken = document;
-      broken[position] = static_cast<char>(bad);
+      broken[position] = bad;
       BindingResult result = YamlToValue(broken);
       EXPECT_TRUE(result.Ok() || !result.ErrorText().empty()) << position;
     }
