@@ -2,6 +2,7 @@
 #include "sdk/platform/platform.h"
 
 #include <dlfcn.h>
+#include <malloc.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <atomic>
 #include <climits>
 #include <ctime>
+#include <new>
 
 namespace Vela::Sdk::Platform {
 
@@ -20,6 +22,21 @@ void* ReserveRegion() noexcept {
 void ReleaseRegion(void* region) noexcept {
   if (region != nullptr) munmap(region, kRegionSize);
 }
+
+namespace {
+std::recursive_mutex& Native(unsigned char* storage) {
+  return *std::launder(reinterpret_cast<std::recursive_mutex*>(storage));
+}
+}  // namespace
+
+static_assert(sizeof(std::recursive_mutex) <= RecursiveLock::kStorageSize);
+static_assert(alignof(std::recursive_mutex) <= alignof(void*));
+
+RecursiveLock::RecursiveLock() { new (storage_) std::recursive_mutex(); }
+RecursiveLock::~RecursiveLock() { Native(storage_).~recursive_mutex(); }
+void RecursiveLock::Lock() { Native(storage_).lock(); }
+bool RecursiveLock::TryLock() noexcept { return Native(storage_).try_lock(); }
+void RecursiveLock::Unlock() noexcept { Native(storage_).unlock(); }
 
 LocalTime GetLocalTime() noexcept {
   timespec now{};
@@ -67,8 +84,10 @@ DebuggerSink SetDebuggerSink(DebuggerSink sink) noexcept {
   return debuggerSink.exchange(sink, std::memory_order_acq_rel);
 }
 
-void* OpenLibrary(const char* name) noexcept {
-  return name == nullptr ? nullptr : dlopen(name, RTLD_NOW | RTLD_LOCAL);
+void* OpenLibrary(const char* name, LibraryLifetime lifetime) noexcept {
+  if (name == nullptr) return nullptr;
+  int mode = RTLD_NOW | RTLD_LOCAL | (lifetime == LibraryLifetime::kProcess ? RTLD_NODELETE : 0);
+  return dlopen(name, mode);
 }
 
 void* FindFunction(void* library, const char* name) noexcept {
@@ -77,6 +96,15 @@ void* FindFunction(void* library, const char* name) noexcept {
 
 void CloseLibrary(void* library) noexcept {
   if (library != nullptr) dlclose(library);
+}
+
+std::string LibraryError() {
+  const char* reason = dlerror();
+  return reason == nullptr ? std::string() : std::string(reason);
+}
+
+std::size_t UsableSize(const void* block) noexcept {
+  return block == nullptr ? 0 : malloc_usable_size(const_cast<void*>(block));
 }
 
 }  // namespace Vela::Sdk::Platform
