@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 /// Marks a function that leaves the shared library (a plug-in's one export).
@@ -25,21 +24,28 @@ void* ReserveRegion() noexcept;
 /// Gives a region from ReserveRegion back to the system.
 void ReleaseRegion(void* region) noexcept;
 
-/// Usable size of a block from the C library's malloc (at least what was asked); 0 for null.
-std::size_t UsableSize(const void* block) noexcept;
-
-/// A lock that the owning thread may take again, as a critical section allows.
+/// A lock that the owning thread may take again, as a critical section allows. It holds the
+/// system's own lock object in place, so this header needs no system header and nothing is
+/// allocated; the platform source checks that the object fits.
 class RecursiveLock {
  public:
-  void Lock() { mutex_.lock(); }
-  bool TryLock() { return mutex_.try_lock(); }
-  void Unlock() { mutex_.unlock(); }
+  RecursiveLock();
+  ~RecursiveLock();
+  RecursiveLock(const RecursiveLock&) = delete;
+  RecursiveLock& operator=(const RecursiveLock&) = delete;
+
+  void Lock();
+  bool TryLock() noexcept;
+  void Unlock() noexcept;
   // BasicLockable, so std::lock_guard and std::unique_lock take it.
   void lock() { Lock(); }
   void unlock() { Unlock(); }
 
+  /// A pthread mutex and a CRITICAL_SECTION each take at most six pointers.
+  static constexpr std::size_t kStorageSize = 6 * sizeof(void*);
+
  private:
-  std::recursive_mutex mutex_;
+  alignas(void*) unsigned char storage_[kStorageSize];
 };
 
 /// Wall-clock time in the local time zone, as the logger stamps its records.
@@ -66,17 +72,31 @@ uintptr_t CurrentThreadId() noexcept;
 std::string ExecutablePath();
 std::string ExecutableFileName();
 
-/// Text for an attached debugger's console. There is none on this system, so the text goes
-/// only to the sink set for tests; it is never written to standard output or error.
+/// Text for an attached debugger's console, where the system has one (Windows), and for the sink
+/// set for tests; it is never written to standard output or error.
 void DebuggerOutput(const char* text) noexcept;
 using DebuggerSink = void (*)(const char* text);
 /// Sets the sink that receives debugger output (null for none); returns the previous one.
 DebuggerSink SetDebuggerSink(DebuggerSink sink) noexcept;
 
+/// How long a library from OpenLibrary stays mapped.
+enum class LibraryLifetime {
+  kUntilClosed,  // until CloseLibrary releases the last reference
+  // Until the process ends, whatever CloseLibrary does: for a library whose never-destroyed
+  // objects must stay reachable after its last user is gone.
+  kProcess,
+};
+
 /// Run-time lookup of a named shared library and of a function in it; null when not found.
-void* OpenLibrary(const char* name) noexcept;
+void* OpenLibrary(const char* name, LibraryLifetime lifetime = LibraryLifetime::kUntilClosed) noexcept;
 void* FindFunction(void* library, const char* name) noexcept;
 void CloseLibrary(void* library) noexcept;
+/// Why the calling thread's last OpenLibrary or FindFunction failed; empty when nothing failed
+/// since the previous call, which clears it.
+std::string LibraryError();
+
+/// Bytes usable in a block from the C library's malloc, at least the size asked for; 0 for null.
+std::size_t UsableSize(const void* block) noexcept;
 
 /// Waits, on a thread of its own, for the process to be asked to stop (SIGINT or SIGTERM) and
 /// then calls the function given to Start, once. Create it before any other thread, so that every

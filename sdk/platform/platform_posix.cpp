@@ -9,9 +9,11 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <thread>
 #include <climits>
 #include <ctime>
+#include <mutex>
+#include <new>
+#include <thread>
 
 namespace Vela::Sdk::Platform {
 
@@ -24,9 +26,20 @@ void ReleaseRegion(void* region) noexcept {
   if (region != nullptr) munmap(region, kRegionSize);
 }
 
-std::size_t UsableSize(const void* block) noexcept {
-  return block == nullptr ? 0 : malloc_usable_size(const_cast<void*>(block));
+namespace {
+std::recursive_mutex& Native(unsigned char* storage) {
+  return *std::launder(reinterpret_cast<std::recursive_mutex*>(storage));
 }
+}  // namespace
+
+static_assert(sizeof(std::recursive_mutex) <= RecursiveLock::kStorageSize);
+static_assert(alignof(std::recursive_mutex) <= alignof(void*));
+
+RecursiveLock::RecursiveLock() { new (storage_) std::recursive_mutex(); }
+RecursiveLock::~RecursiveLock() { Native(storage_).~recursive_mutex(); }
+void RecursiveLock::Lock() { Native(storage_).lock(); }
+bool RecursiveLock::TryLock() noexcept { return Native(storage_).try_lock(); }
+void RecursiveLock::Unlock() noexcept { Native(storage_).unlock(); }
 
 LocalTime GetLocalTime() noexcept {
   timespec now{};
@@ -74,8 +87,10 @@ DebuggerSink SetDebuggerSink(DebuggerSink sink) noexcept {
   return debuggerSink.exchange(sink, std::memory_order_acq_rel);
 }
 
-void* OpenLibrary(const char* name) noexcept {
-  return name == nullptr ? nullptr : dlopen(name, RTLD_NOW | RTLD_LOCAL);
+void* OpenLibrary(const char* name, LibraryLifetime lifetime) noexcept {
+  if (name == nullptr) return nullptr;
+  int mode = RTLD_NOW | RTLD_LOCAL | (lifetime == LibraryLifetime::kProcess ? RTLD_NODELETE : 0);
+  return dlopen(name, mode);
 }
 
 void* FindFunction(void* library, const char* name) noexcept {
@@ -84,6 +99,15 @@ void* FindFunction(void* library, const char* name) noexcept {
 
 void CloseLibrary(void* library) noexcept {
   if (library != nullptr) dlclose(library);
+}
+
+std::string LibraryError() {
+  const char* reason = dlerror();
+  return reason == nullptr ? std::string() : std::string(reason);
+}
+
+std::size_t UsableSize(const void* block) noexcept {
+  return block == nullptr ? 0 : malloc_usable_size(const_cast<void*>(block));
 }
 
 // SIGINT and SIGTERM are taken by one thread with sigwait, so no handler runs at an arbitrary
