@@ -8,7 +8,8 @@ set(ORB_MINGW_TRIPLET i686-w64-mingw32)
 if(DEFINED ENV{ORB_WIN32_PREFIX})
   set(ORB_WIN32_PREFIX "$ENV{ORB_WIN32_PREFIX}")
 else()
-  set(ORB_WIN32_PREFIX /opt/orb-win32/i686)
+  # A folder of the user's own, so that filling it never needs root.
+  set(ORB_WIN32_PREFIX "$ENV{HOME}/.cache/orb-win32/i686")
 endif()
 
 set(CMAKE_C_COMPILER ${ORB_MINGW_TRIPLET}-gcc-posix)

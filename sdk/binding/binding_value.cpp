@@ -494,7 +494,7 @@ void BindingValue::CopyFrom(const BindingValue& source) {
   bool eitherContainer = kind_ == ValueKind::Collection || kind_ == ValueKind::Structure ||
                          source.kind_ == ValueKind::Collection || source.kind_ == ValueKind::Structure;
   if (sameTree && eitherContainer) {
-    BindingValue copy(source);
+    BindingValue copy(source);  // NOLINT(performance-unnecessary-copy-initialization): the copy is the point
     CopyFrom(copy);
     return;
   }

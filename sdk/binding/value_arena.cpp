@@ -272,6 +272,7 @@ void ValueArena::Release(InternedString* entry) noexcept {
 
 void ValueArena::Grow() {
   std::size_t count = bucketCount_ * 2;
+  // NOLINTNEXTLINE(bugprone-sizeof-expression): an array of pointers
   auto* buckets = static_cast<InternedString**>(Allocate(count * sizeof(InternedString*)));
   if (buckets == nullptr) throw std::bad_alloc();
   for (std::size_t index = 0; index < count; ++index) buckets[index] = nullptr;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include "sdk/binding/base64.h"
 #include "sdk/binding/conversion_text.h"
@@ -15,27 +16,27 @@ namespace Vela::Sdk {
 
 namespace {
 
+/// The type name conversion messages give a numeric target.
 template <class N>
-struct NumberTraits;
+constexpr const char* NumberName() {
+  if constexpr (std::is_same_v<N, int8_t>) return "int8";
+  if constexpr (std::is_same_v<N, uint8_t>) return "uint8";
+  if constexpr (std::is_same_v<N, int16_t>) return "int16";
+  if constexpr (std::is_same_v<N, uint16_t>) return "uint16";
+  if constexpr (std::is_same_v<N, int32_t>) return "int32";
+  if constexpr (std::is_same_v<N, uint32_t>) return "uint32";
+  if constexpr (std::is_same_v<N, int64_t>) return "int64";
+  if constexpr (std::is_same_v<N, uint64_t>) return "uint64";
+  if constexpr (std::is_same_v<N, float>) return "float";
+  if constexpr (std::is_same_v<N, double>) return "double";
+}
 
-#define ORB_NUMBER_TRAITS(Type, Name)                                     \
-  template <>                                                              \
-  struct NumberTraits<Type> {                                              \
-    static constexpr const char* kName = Name;                             \
-    static constexpr Type kMin = std::numeric_limits<Type>::lowest();      \
-    static constexpr Type kMax = std::numeric_limits<Type>::max();         \
-  };
-ORB_NUMBER_TRAITS(int8_t, "int8")
-ORB_NUMBER_TRAITS(uint8_t, "uint8")
-ORB_NUMBER_TRAITS(int16_t, "int16")
-ORB_NUMBER_TRAITS(uint16_t, "uint16")
-ORB_NUMBER_TRAITS(int32_t, "int32")
-ORB_NUMBER_TRAITS(uint32_t, "uint32")
-ORB_NUMBER_TRAITS(int64_t, "int64")
-ORB_NUMBER_TRAITS(uint64_t, "uint64")
-ORB_NUMBER_TRAITS(float, "float")
-ORB_NUMBER_TRAITS(double, "double")
-#undef ORB_NUMBER_TRAITS
+template <class N>
+struct NumberTraits {
+  static constexpr const char* kName = NumberName<N>();
+  static constexpr N kMin = std::numeric_limits<N>::lowest();
+  static constexpr N kMax = std::numeric_limits<N>::max();
+};
 
 /// Nested records are walked recursively; a recursive record type fed a deeply nested value
 /// would otherwise exhaust the stack.

@@ -59,7 +59,7 @@ TEST(FlatValues, MovedFromValueReleasesNothing) {
   {
     OwnedFlatValue first(FlatText("moved"));
     OwnedFlatValue second(std::move(first));
-    EXPECT_EQ(+first.Get().kind, 0);
+    EXPECT_EQ(+first.Get().kind, 0);  // NOLINT(bugprone-use-after-move): the moved-from state is the test
     OwnedFlatValue third;
     third = std::move(second);
     EXPECT_EQ(FlatValueText(third.Get()), "\"moved\"");
