@@ -2,7 +2,7 @@
 PRESETS := default asan m32
 PORT ?= 8090
 
-.PHONY: deps build test run ci bench win32 clean $(addprefix ci-,$(PRESETS))
+.PHONY: deps build test run ci bench win32 format tidy clean $(addprefix ci-,$(PRESETS))
 
 deps:
 	@scripts/install-deps.sh
@@ -49,6 +49,12 @@ $(addprefix ci-,$(PRESETS)): ci-%:
 	cmake --preset $*
 	cmake --build --preset $*
 	ctest --preset $*
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+tidy: build
+	run-clang-tidy -p build/default -quiet -j 2 'sdk/|devhost/|plugins/|tests/|bench/'
 
 clean:
 	rm -rf build
