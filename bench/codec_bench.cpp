@@ -104,15 +104,9 @@ void BuildManyKeys(rapidjson::Document& document) {
       std::string name = std::string(kWords[generator.Below(kWordCount)]) + "_" + std::to_string(key);
       rapidjson::Value value;
       switch (member % 3) {
-        case 0:
-          value.SetUint(static_cast<unsigned>(generator.Below(100000)));
-          break;
-        case 1:
-          value.SetString(rapidjson::StringRef(kWords[generator.Below(kWordCount)]));
-          break;
-        default:
-          value.SetBool(generator.Below(2) == 0);
-          break;
+        case 0: value.SetUint(static_cast<unsigned>(generator.Below(100000))); break;
+        case 1: value.SetString(rapidjson::StringRef(kWords[generator.Below(kWordCount)])); break;
+        default: value.SetBool(generator.Below(2) == 0); break;
       }
       object.AddMember(Text(name, allocator), value, allocator);
     }

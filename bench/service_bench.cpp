@@ -100,14 +100,14 @@ class LeanHost {
 
   void SendMessage(int index) {
     FlatValue params = FlatCollection({FlatText("keystone"), FlatText(std::to_string(index % 7))});
-    OwnedFlatValue event(FlatStructure(
-        {{"clientId", FlatText("c")},
-         {"subtopic", FlatText("")},
-         {"typeName", FlatText("com.velaworks.platform.messaging.persistence.SimpleDialogMessage")},
-         {"body", FlatStructure({{"accountId", FlatUnsigned(77)},
-                                 {"msgId", FlatText("msg-" + std::to_string(index))},
-                                 {"type", FlatText("championMastery")},
-                                 {"params", params}})}}));
+    OwnedFlatValue event(
+        FlatStructure({{"clientId", FlatText("c")},
+                       {"subtopic", FlatText("")},
+                       {"typeName", FlatText("com.velaworks.platform.messaging.persistence.SimpleDialogMessage")},
+                       {"body", FlatStructure({{"accountId", FlatUnsigned(77)},
+                                               {"msgId", FlatText("msg-" + std::to_string(index))},
+                                               {"type", FlatText("championMastery")},
+                                               {"params", params}})}}));
     Deliver(kLcdsEvent, event.Get());
     RunTasks();
   }

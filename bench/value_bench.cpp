@@ -55,7 +55,8 @@ const std::vector<RecordTexts>& Records() {
     for (int index = 0; index < kRecords; ++index) {
       char id[40];
       std::snprintf(id, sizeof id, "8f3c%04x-1b2d-4e5f-9a6b-%012d", index, index * 7919);
-      made.push_back({uint64_t{2000000} + static_cast<uint64_t>(index), id,
+      made.push_back({uint64_t{2000000} + static_cast<uint64_t>(index),
+                      id,
                       {"keystone-" + std::to_string(index % 160), "level-" + std::to_string(index % 7),
                        "points-" + std::to_string(index * 37), "1700000000"}});
     }
@@ -117,12 +118,15 @@ void BuildRapid(RapidDocument& document) {
   for (const RecordTexts& texts : Records()) {
     rapidjson::Value record(rapidjson::kObjectType);
     record.AddMember("accountId", rapidjson::Value(texts.accountId), allocator);
-    record.AddMember("msgId", rapidjson::Value(texts.msgId.c_str(), static_cast<rapidjson::SizeType>(texts.msgId.size()), allocator), allocator);
+    record.AddMember(
+        "msgId", rapidjson::Value(texts.msgId.c_str(), static_cast<rapidjson::SizeType>(texts.msgId.size()), allocator),
+        allocator);
     record.AddMember("type", rapidjson::Value(kType, allocator), allocator);
     rapidjson::Value params(rapidjson::kArrayType);
     params.Reserve(4, allocator);
     for (const std::string& param : texts.params) {
-      params.PushBack(rapidjson::Value(param.c_str(), static_cast<rapidjson::SizeType>(param.size()), allocator), allocator);
+      params.PushBack(rapidjson::Value(param.c_str(), static_cast<rapidjson::SizeType>(param.size()), allocator),
+                      allocator);
     }
     record.AddMember("params", params, allocator);
     document.PushBack(record, allocator);
@@ -277,7 +281,8 @@ int main(int argc, char** argv) {
     if (ours == reporter.times.end()) continue;
     for (const char* peer : {"Rapid", "Nlohmann"}) {
       auto theirs = reporter.times.find(std::string(peer) + work);
-      if (theirs != reporter.times.end()) std::printf("  %-13s vs %-9s %.2f\n", work, peer, ours->second / theirs->second);
+      if (theirs != reporter.times.end())
+        std::printf("  %-13s vs %-9s %.2f\n", work, peer, ours->second / theirs->second);
     }
   }
   PrintAllocationsPerRecord();

@@ -149,7 +149,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred) times_[run.benchmark_name()] = run.GetAdjustedCPUTime();
+      if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+        times_[run.benchmark_name()] = run.GetAdjustedCPUTime();
     }
     ConsoleReporter::ReportRuns(runs);
   }

@@ -6,7 +6,7 @@
 namespace Vela::DevHost {
 
 EventStream::Subscription::Status EventStream::Subscription::Next(std::chrono::milliseconds timeout,
-                                                                 std::string& text) {
+                                                                  std::string& text) {
   std::unique_lock lock(mutex_);
   ready_.wait_for(lock, timeout, [this] { return closed_ || !backlog_.empty(); });
   if (!backlog_.empty() && !closed_) {

@@ -10,9 +10,7 @@ namespace Vela::DevHost {
 
 using Vela::Sdk::FlatMember;
 
-OwnedFlatValue::OwnedFlatValue(OwnedFlatValue&& other) noexcept : value_(other.value_) {
-  other.value_ = FlatValue{};
-}
+OwnedFlatValue::OwnedFlatValue(OwnedFlatValue&& other) noexcept : value_(other.value_) { other.value_ = FlatValue{}; }
 
 OwnedFlatValue& OwnedFlatValue::operator=(OwnedFlatValue&& other) noexcept {
   if (this != &other) {
@@ -52,11 +50,9 @@ FlatValue CopyFlatValue(const FlatValue& value) {
     case Vela::Sdk::kFlatStringBorrowed:
     case Vela::Sdk::kFlatStringOwned:
       return Reference(Vela::Sdk::kFlatStringOwned,
-                       Vela::Sdk::DuplicateText(data == nullptr ? "" : static_cast<const char*>(data), count),
-                       count);
+                       Vela::Sdk::DuplicateText(data == nullptr ? "" : static_cast<const char*>(data), count), count);
     case Vela::Sdk::kFlatBlobBorrowed:
-    case Vela::Sdk::kFlatBlobOwned:
-      return Reference(Vela::Sdk::kFlatBlobOwned, CopyBytes(data, count), count);
+    case Vela::Sdk::kFlatBlobOwned: return Reference(Vela::Sdk::kFlatBlobOwned, CopyBytes(data, count), count);
     case Vela::Sdk::kFlatCollection: {
       auto* elements = static_cast<FlatValue*>(Vela::Sdk::Allocate(sizeof(FlatValue) * count));
       for (uint32_t i = 0; i < count; ++i) elements[i] = CopyFlatValue(static_cast<const FlatValue*>(data)[i]);
@@ -72,8 +68,7 @@ FlatValue CopyFlatValue(const FlatValue& value) {
       }
       return Reference(Vela::Sdk::kFlatStructure, members, count);
     }
-    default:
-      return value;
+    default: return value;
   }
 }
 

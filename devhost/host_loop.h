@@ -94,8 +94,7 @@ auto HostLoop::Invoke(F&& work) -> std::optional<std::invoke_result_t<F>> {
     waiter->done.notify_all();
   };
   // The caller blocks until one of the two runs, so `work` may be taken by reference.
-  bool posted = Post([&work, finish] { finish(std::optional<Result>(work())); }, 0,
-                     [finish] { finish(std::nullopt); });
+  bool posted = Post([&work, finish] { finish(std::optional<Result>(work())); }, 0, [finish] { finish(std::nullopt); });
   if (!posted) return std::nullopt;
   std::unique_lock lock(waiter->mutex);
   waiter->done.wait(lock, [&] { return waiter->finished; });

@@ -62,9 +62,8 @@ void ApiResponse::Release() noexcept {
 // Loading and entry
 
 HostStandIn::HostStandIn(uintptr_t hostContext)
-    : block_{HostFunctionTable{&SendRequestFn, &ReservedFn, &FireEventFn, &AddEventListenerFn,
-                               &RemoveEventListenerFn, &ScheduleFn, &YieldFn, &BeginWaitFn, &EndWaitFn,
-                               &LogFn},
+    : block_{HostFunctionTable{&SendRequestFn, &ReservedFn, &FireEventFn, &AddEventListenerFn, &RemoveEventListenerFn,
+                               &ScheduleFn, &YieldFn, &BeginWaitFn, &EndWaitFn, &LogFn},
              this},
       hostContext_(hostContext) {}
 
@@ -285,8 +284,8 @@ void HostStandIn::FireEventFn(HostFunctionTable* table, HostEvent* event) {
   }
   if (self->recording_) {
     self->Record(2, table, {Text(event->name), FlatValueText(event->data)});
-    self->fired_.push_back(FiredEvent{Text(event->name), OwnedFlatValue(CopyFlatValue(event->data)), event->value,
-                                      event->userData});
+    self->fired_.push_back(
+        FiredEvent{Text(event->name), OwnedFlatValue(CopyFlatValue(event->data)), event->value, event->userData});
   }
   if (self->eventObserver_) self->eventObserver_(Text(event->name), event->data);
 }
@@ -294,8 +293,9 @@ void HostStandIn::FireEventFn(HostFunctionTable* table, HostEvent* event) {
 void HostStandIn::AddEventListenerFn(HostFunctionTable* table, const char* name, uintptr_t hostContext,
                                      HostEventCallback callback, void* userData, int32_t flag) {
   HostStandIn* self = Owner(table);
-  self->Record(3, table, {Text(name), std::to_string(hostContext), Address(reinterpret_cast<void*>(callback)),
-                          Address(userData), std::to_string(flag)});
+  self->Record(3, table,
+               {Text(name), std::to_string(hostContext), Address(reinterpret_cast<void*>(callback)), Address(userData),
+                std::to_string(flag)});
   if (name != nullptr) self->listeners_[name] = Listener{callback, userData, flag, hostContext};
 }
 
@@ -308,8 +308,9 @@ void HostStandIn::RemoveEventListenerFn(HostFunctionTable* table, const char* na
 void HostStandIn::ScheduleFn(HostFunctionTable* table, const char* label, HostTaskCallback callback, void* context,
                              double delaySeconds, int32_t flags) {
   HostStandIn* self = Owner(table);
-  self->Record(5, table, {Text(label), Address(reinterpret_cast<void*>(callback)), Address(context),
-                          Number(delaySeconds), std::to_string(flags)});
+  self->Record(5, table,
+               {Text(label), Address(reinterpret_cast<void*>(callback)), Address(context), Number(delaySeconds),
+                std::to_string(flags)});
   ScheduledTask task{Text(label), callback, context, delaySeconds, flags};
   if (self->scheduleHandler_) {
     self->scheduleHandler_(task);

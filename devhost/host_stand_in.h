@@ -36,9 +36,9 @@ inline constexpr const char* kHostFunctionNames[10] = {
 
 /// One call of a host function by the plug-in.
 struct HostCall {
-  int slot = 0;                         // 0..9
+  int slot = 0;                              // 0..9
   const HostFunctionTable* table = nullptr;  // first argument as received
-  std::vector<std::string> arguments;   // texts as given, numbers in decimal, pointers in hex
+  std::vector<std::string> arguments;        // texts as given, numbers in decimal, pointers in hex
 };
 
 struct Listener {
@@ -215,8 +215,8 @@ class HostStandIn {
   static void AddEventListenerFn(HostFunctionTable* table, const char* name, uintptr_t hostContext,
                                  HostEventCallback callback, void* userData, int32_t flag);
   static void RemoveEventListenerFn(HostFunctionTable* table, const char* name, uintptr_t hostContext);
-  static void ScheduleFn(HostFunctionTable* table, const char* label, HostTaskCallback callback,
-                         void* context, double delaySeconds, int32_t flags);
+  static void ScheduleFn(HostFunctionTable* table, const char* label, HostTaskCallback callback, void* context,
+                         double delaySeconds, int32_t flags);
   static void YieldFn(HostFunctionTable* table);
   static void BeginWaitFn(HostFunctionTable* table, const char* label, int32_t flag);
   static void EndWaitFn(HostFunctionTable* table);

@@ -32,7 +32,6 @@ HttpReply JsonReply(int status, std::string json);
 /// {"httpStatus": status, "message": message}, the shape of every error the host answers.
 HttpReply ErrorReply(int status, std::string_view message);
 /// A call built from a method and a target ("/path?query"), for scenarios and tests.
-HttpCall MakeCall(std::string method, std::string target, std::string body = {},
-                  std::string contentType = {});
+HttpCall MakeCall(std::string method, std::string target, std::string body = {}, std::string contentType = {});
 
 }  // namespace Vela::DevHost

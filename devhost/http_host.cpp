@@ -27,8 +27,9 @@ namespace {
 constexpr std::size_t kMaxStreamedBody = 64u << 20;
 
 /// How the names of a method's functions begin ("Get"); "" for none and for custom methods.
-std::string MethodWord(int32_t code) { return code == Vela::Sdk::kMethodCustom ? "" : Vela::Sdk::MakeFunctionName(code, ""); }
-
+std::string MethodWord(int32_t code) {
+  return code == Vela::Sdk::kMethodCustom ? "" : Vela::Sdk::MakeFunctionName(code, "");
+}
 
 bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
@@ -129,16 +130,17 @@ HttpHost::HttpHost(HostLoop& loop) : loop_(loop) {
     void* context = task.context;
     if (callback == nullptr) return;
     // A task still queued when the plug-in is destroyed must not run into the dead object.
-    loop_.Post([this, callback, context] {
-      if (stand_.IsAlive()) callback(context);
-    }, task.delaySeconds);
+    loop_.Post(
+        [this, callback, context] {
+          if (stand_.IsAlive()) callback(context);
+        },
+        task.delaySeconds);
   });
   stand_.SetYieldHandler([this] { loop_.RunDue(); });
   stand_.SetEventObserver([this](const std::string& name, const FlatValue& data) { OnEvent(name, data); });
   stand_.SetLogObserver([this](int32_t level, const std::string& message) { OnLog(level, message); });
-  stand_.SetRequestHandler([this](const HostRequest& request, HostResponse& response) {
-    OnPluginRequest(request, response);
-  });
+  stand_.SetRequestHandler(
+      [this](const HostRequest& request, HostResponse& response) { OnPluginRequest(request, response); });
 }
 
 HttpHost::~HttpHost() { Shutdown(); }
@@ -311,15 +313,14 @@ HttpReply HttpHost::GetResource(const std::string& url) const {
 }
 
 HttpReply HttpHost::DeliverResourceEvent(const std::string& url, const char* eventType, const FlatValue& data,
-                                           int status) {
+                                         int status) {
   std::string name = Vela::Sdk::ResourceEventName(url);
-  OwnedFlatValue payload(FlatStructure({{"uri", FlatText(url)},
-                                        {"eventType", FlatText(eventType)},
-                                        {"data", CopyFlatValue(data)}}));
+  OwnedFlatValue payload(
+      FlatStructure({{"uri", FlatText(url)}, {"eventType", FlatText(eventType)}, {"data", CopyFlatValue(data)}}));
   bool delivered = stand_.DeliverEvent(name, payload.Get());
-  return JsonReply(status, "{\"delivered\":" + std::string(delivered ? "true" : "false") + ",\"event\":" +
-                               JsonQuoted(name) + ",\"eventType\":" + JsonQuoted(eventType) + ",\"uri\":" +
-                               JsonQuoted(url) + "}");
+  return JsonReply(status, "{\"delivered\":" + std::string(delivered ? "true" : "false") +
+                               ",\"event\":" + JsonQuoted(name) + ",\"eventType\":" + JsonQuoted(eventType) +
+                               ",\"uri\":" + JsonQuoted(url) + "}");
 }
 
 HttpReply HttpHost::DeliverLcds(const BindingValue& message) {
@@ -340,8 +341,8 @@ HttpReply HttpHost::DeliverLcds(const BindingValue& message) {
   // The plug-in takes LCDS messages in through a task it schedules; running it now means the
   // message is in the store (or held) by the time the caller hears back.
   loop_.RunUntilIdle();
-  return JsonReply(200, "{\"delivered\":" + std::string(delivered ? "true" : "false") + ",\"event\":" +
-                            JsonQuoted(name) + "}");
+  return JsonReply(
+      200, "{\"delivered\":" + std::string(delivered ? "true" : "false") + ",\"event\":" + JsonQuoted(name) + "}");
 }
 
 // The plug-in's functions
@@ -398,7 +399,8 @@ HttpReply HttpHost::CallPlugin(const HttpCall& call, bool& matched) {
   HttpReply notFound = ErrorReply(Vela::Sdk::kInvalidFunctionStatus, Vela::Sdk::DispatchText::kInvalidFunction);
   for (const std::string& name : candidates) {
     ApiResponse answer = stand_.Call(name, request);
-    if (answer.Status() == Vela::Sdk::kInvalidFunctionStatus && answer.Error() == Vela::Sdk::DispatchText::kInvalidFunction) {
+    if (answer.Status() == Vela::Sdk::kInvalidFunctionStatus &&
+        answer.Error() == Vela::Sdk::DispatchText::kInvalidFunction) {
       notFound = ReplyOf(answer);
       continue;
     }

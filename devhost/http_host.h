@@ -1,7 +1,7 @@
 // HttpHost: the developer host's face towards HTTP. It runs one plug-in through the host stand-in
-// (which faces the plug-in) as the client core would, answers the plug-in's own requests (the resource store, the LCDS invoke
-// endpoint), plays the other plug-ins and the platform (resource and LCDS events), and turns HTTP
-// calls into calls of the plug-in's API functions. Every member runs on the host loop's thread.
+// (which faces the plug-in) as the client core would, answers the plug-in's own requests (the resource store, the LCDS
+// invoke endpoint), plays the other plug-ins and the platform (resource and LCDS events), and turns HTTP calls into
+// calls of the plug-in's API functions. Every member runs on the host loop's thread.
 #pragma once
 
 #include <cstddef>

@@ -141,11 +141,8 @@ void AddEventStreamRoute(httplib::Server& server, EventStream& stream, std::chro
               std::string frame = "data: " + text + "\n\n";
               return sink.write(frame.data(), frame.size());
             }
-            case EventStream::Subscription::Status::kIdle:
-              return sink.write(kKeepAlive, sizeof kKeepAlive - 1);
-            case EventStream::Subscription::Status::kClosed:
-              sink.done();
-              return true;
+            case EventStream::Subscription::Status::kIdle: return sink.write(kKeepAlive, sizeof kKeepAlive - 1);
+            case EventStream::Subscription::Status::kClosed: sink.done(); return true;
           }
           return false;
         },
@@ -174,8 +171,8 @@ void AddHostRoutes(httplib::Server& server, HostLoop& loop, HttpHost& host) {
 bool Bind(httplib::Server& server, const ServeSettings& settings, const HttpHost& host, std::ostream& out,
           std::ostream& err) {
   int port = settings.port;
-  bool bound = port == 0 ? (port = server.bind_to_any_port(settings.host)) > 0
-                         : server.bind_to_port(settings.host, port);
+  bool bound =
+      port == 0 ? (port = server.bind_to_any_port(settings.host)) > 0 : server.bind_to_port(settings.host, port);
   if (!bound) {
     err << "orb-host serve: cannot listen on " << settings.host << ":" << settings.port << "\n";
     return false;

@@ -9,8 +9,8 @@
 #include "devhost/api_description.h"
 #include "devhost/command_line.h"
 #include "devhost/host_loop.h"
-#include "devhost/payload_codec.h"
 #include "devhost/http_host.h"
+#include "devhost/payload_codec.h"
 #include "devhost/scenario.h"
 #include "sdk/api/json_codec.h"
 
@@ -184,7 +184,7 @@ int RunCommand(const std::string& plugin, const std::string& scenarioPath, std::
     return kExitFailed;
   }
   out << "scenario " << scenarioPath << ": all " << scenario.steps.size()
-        << (scenario.steps.size() == 1 ? " step" : " steps") << " passed\n";
+      << (scenario.steps.size() == 1 ? " step" : " steps") << " passed\n";
   return kExitOk;
 }
 
@@ -211,7 +211,8 @@ int OrbHostMain(const std::vector<std::string>& arguments, std::istream& in, std
       return kExitOk;
     }
     err << (command.empty() ? std::string("orb-host: no command given") : "orb-host: unknown command " + command)
-        << "\n\n" << kUsage;
+        << "\n\n"
+        << kUsage;
     return kExitUsage;
   }
 

@@ -6,8 +6,8 @@
 #include <iterator>
 #include <sstream>
 
-#include "devhost/payload_codec.h"
 #include "devhost/http_host.h"
+#include "devhost/payload_codec.h"
 #include "sdk/api/json_codec.h"
 #include "sdk/diag/ascii.h"
 #include "sdk/diag/format.h"
@@ -20,8 +20,8 @@ using Vela::Sdk::ValueKind;
 namespace {
 
 constexpr const char* kActions[] = {"set", "delete", "lcds", "call", "host", "wait"};
-constexpr const char* kStepKeys[] = {"name", "set", "delete", "lcds", "call", "host", "wait",
-                                     "body", "contentType", "headers", "expect"};
+constexpr const char* kStepKeys[] = {"name", "set",  "delete",      "lcds",    "call",  "host",
+                                     "wait", "body", "contentType", "headers", "expect"};
 constexpr const char* kExpectKeys[] = {"status", "body", "bodyIncludes", "events", "logs", "invocations"};
 
 template <std::size_t N>
@@ -144,7 +144,7 @@ bool ParseStep(const BindingValue& entry, ScenarioStep& step, std::string& error
       error = "\"" + std::string(name) + "\" needs " + (name == "lcds" ? "a type name" : "a URL");
       return false;
     }
-    step.action = name == "set" ? ScenarioStep::Action::kSet
+    step.action = name == "set"      ? ScenarioStep::Action::kSet
                   : name == "delete" ? ScenarioStep::Action::kDelete
                                      : ScenarioStep::Action::kLcds;
     step.target = std::string(text);
@@ -232,9 +232,7 @@ HttpReply Execute(const ScenarioStep& step, HttpHost& host) {
     case ScenarioStep::Action::kHost:
       host.SetLcdsInvokeFails(step.lcdsInvokeFails);
       return JsonReply(200, step.lcdsInvokeFails ? "true" : "false");
-    case ScenarioStep::Action::kWait:
-      host.Loop().RunFor(step.seconds);
-      return HttpReply{204, {}, {}, {}};
+    case ScenarioStep::Action::kWait: host.Loop().RunFor(step.seconds); return HttpReply{204, {}, {}, {}};
     case ScenarioStep::Action::kCall: break;
   }
   std::string body, contentType = step.contentType;
@@ -251,8 +249,8 @@ HttpReply Execute(const ScenarioStep& step, HttpHost& host) {
   return host.Handle(call);
 }
 
-std::string Check(const ScenarioStep& step, const HttpReply& reply, HttpHost& host, uint64_t events,
-                  uint64_t logs, uint64_t invocations) {
+std::string Check(const ScenarioStep& step, const HttpReply& reply, HttpHost& host, uint64_t events, uint64_t logs,
+                  uint64_t invocations) {
   const ScenarioExpectation& expect = step.expect;
   std::string got = std::to_string(reply.status) + (reply.body.empty() ? "" : " " + reply.body);
   if (expect.status && *expect.status != reply.status) {
@@ -328,8 +326,7 @@ bool ValueMatches(const BindingValue& expected, const BindingValue& actual, bool
       }
       return true;
     }
-    default:
-      return expected == actual;
+    default: return expected == actual;
   }
 }
 

@@ -134,10 +134,10 @@ bool SimpleDialogMessagesModule::Start() {
                                      [this](const SimpleDialogMessage& message) { ReceiveMessage(message); });
   // Each read delivers the current value before the next subscription: the login data's
   // messages come in while notifications are still allowed, then the phase in force applies.
-  ObserveResource<LoginDataPacket>(
-      kLoginDataPacketUrl, [this](const ResourceEventOf<LoginDataPacket>& event) { OnLoginDataPacket(event); });
-  ObserveResource<GameflowSession>(
-      kGameflowSessionUrl, [this](const ResourceEventOf<GameflowSession>& event) { OnGameflowSession(event); });
+  ObserveResource<LoginDataPacket>(kLoginDataPacketUrl,
+                                   [this](const ResourceEventOf<LoginDataPacket>& event) { OnLoginDataPacket(event); });
+  ObserveResource<GameflowSession>(kGameflowSessionUrl,
+                                   [this](const ResourceEventOf<GameflowSession>& event) { OnGameflowSession(event); });
   return true;
 }
 

@@ -30,8 +30,8 @@ inline constexpr char kLocalOnlyMsgId[] = "local-only-message";
 extern const std::unordered_set<std::string> kAcceptedMessageTypes;
 /// Phases in which platform messages are held back instead of shown.
 inline constexpr std::array<GameflowPhase, 8> kHeldGameflowPhases = {
-    GameflowPhase::ReadyCheck, GameflowPhase::ChampSelect,     GameflowPhase::GameStart,
-    GameflowPhase::FailedToLaunch, GameflowPhase::InProgress,  GameflowPhase::Reconnect,
+    GameflowPhase::ReadyCheck,      GameflowPhase::ChampSelect, GameflowPhase::GameStart,
+    GameflowPhase::FailedToLaunch,  GameflowPhase::InProgress,  GameflowPhase::Reconnect,
     GameflowPhase::WaitingForStats, GameflowPhase::PreEndOfGame};
 
 /// Platform class names of the two records exchanged over LCDS.

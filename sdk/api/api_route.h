@@ -23,8 +23,8 @@ PathParameters NewPathParameters();
 struct ApiRoute {
   /// A template with a "{" compiles to a pattern (throwing std::regex_error if the library
   /// refuses it); any other template is a literal path.
-  ApiRoute(const FunctionDescriptor* function, const FunctionRegistration* registration,
-           std::string_view urlTemplate, std::string tag = {});
+  ApiRoute(const FunctionDescriptor* function, const FunctionRegistration* registration, std::string_view urlTemplate,
+           std::string tag = {});
 
   const FunctionDescriptor* function;
   const FunctionRegistration* registration;

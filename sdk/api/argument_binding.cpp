@@ -46,12 +46,9 @@ enum class IndexParse { kOk, kFormat, kRange };
 IndexParse ParseIndex(std::string_view segment, uint64_t& index) noexcept {
   uint64_t value = 0;
   switch (ParseUnsignedText(segment, value)) {
-    case NumberTextStatus::kIncorrectFormat:
-      return IndexParse::kFormat;
-    case NumberTextStatus::kOutOfRange:
-      return IndexParse::kRange;
-    case NumberTextStatus::kOk:
-      break;
+    case NumberTextStatus::kIncorrectFormat: return IndexParse::kFormat;
+    case NumberTextStatus::kOutOfRange: return IndexParse::kRange;
+    case NumberTextStatus::kOk: break;
   }
   if (value >= (uint64_t{1} << 31)) return IndexParse::kRange;
   index = value;
@@ -67,9 +64,7 @@ void ApplyWholeArgument(BindingResult& result, BindingValue& value, const Functi
                                IsStructured(argument.type.type));
   }
   switch (argument.type.type) {
-    case kBindingBool:
-      value = true;
-      return;
+    case kBindingBool: value = true; return;
     case kBindingObject:
     case kBindingStruct:
       value.Clear();
@@ -79,8 +74,7 @@ void ApplyWholeArgument(BindingResult& result, BindingValue& value, const Functi
       value.Clear();
       value.MakeCollection();
       return;
-    default:
-      return result.Fail(Format(ArgumentText::kExpectedValue, argument.name));
+    default: return result.Fail(Format(ArgumentText::kExpectedValue, argument.name));
   }
 }
 
@@ -101,12 +95,9 @@ void ApplyArgumentPath(BindingResult& result, BindingValue& value, const Functio
     if (!segment.empty() && segment[0] >= '0' && segment[0] <= '9') {
       uint64_t elementIndex = 0;
       switch (ParseIndex(segment, elementIndex)) {
-        case IndexParse::kFormat:
-          return result.Fail(Format(ArgumentText::kIndexFormat, segment));
-        case IndexParse::kRange:
-          return result.Fail(Format(ArgumentText::kIndexRange, segment));
-        case IndexParse::kOk:
-          break;
+        case IndexParse::kFormat: return result.Fail(Format(ArgumentText::kIndexFormat, segment));
+        case IndexParse::kRange: return result.Fail(Format(ArgumentText::kIndexRange, segment));
+        case IndexParse::kOk: break;
       }
       if (current->Kind() != ValueKind::Collection) current->MakeCollection();
       const std::size_t size = current->Size();

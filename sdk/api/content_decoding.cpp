@@ -53,19 +53,15 @@ ContentReader ContentReaderOfText(std::string_view text) noexcept {
 BindingResult DecodeContent(ContentReader reader, std::string_view bytes, std::size_t* consumed) {
   if (consumed != nullptr) *consumed = bytes.size();
   switch (reader) {
-    case ContentReader::kMessagePack:
-      return DecodeMessagePack(bytes.data(), bytes.size(), consumed);
-    case ContentReader::kJson:
-      return JsonToValue(std::string(bytes));
-    case ContentReader::kYaml:
-      return YamlToValue(bytes);
+    case ContentReader::kMessagePack: return DecodeMessagePack(bytes.data(), bytes.size(), consumed);
+    case ContentReader::kJson: return JsonToValue(std::string(bytes));
+    case ContentReader::kYaml: return YamlToValue(bytes);
     case ContentReader::kBlob: {
       BindingResult result;
       result.Value().SetBlob(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
       return result;
     }
-    case ContentReader::kNone:
-      break;
+    case ContentReader::kNone: break;
   }
   BindingResult result;
   result.Value().SetString(bytes);

@@ -10,9 +10,7 @@ namespace {
 char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool IsSeparator(char c) {
-  return c == '!' || c == '+' || c == '-' || c == '.' || c == '/' || c == '_';
-}
+bool IsSeparator(char c) { return c == '!' || c == '+' || c == '-' || c == '.' || c == '/' || c == '_'; }
 
 }  // namespace
 

@@ -17,7 +17,6 @@ namespace Vela::Sdk {
 
 namespace {
 
-
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 }  // namespace

@@ -37,7 +37,8 @@ void CheckEndpoint(std::string_view functionName, std::string_view urlTemplate,
     if (RefersToUnregisteredType(arguments[i].type)) {
       Refuse(Format("The type of argument '%1' of '%2' is not registered.", name, functionName));
     }
-    if (locations[i] == ArgumentLocation::kPath && std::find(captured.begin(), captured.end(), name) == captured.end()) {
+    if (locations[i] == ArgumentLocation::kPath &&
+        std::find(captured.begin(), captured.end(), name) == captured.end()) {
       Refuse(Format("Path argument '%1' of '%2' is not captured by its URL template.", name, functionName));
     }
   }
@@ -45,9 +46,9 @@ void CheckEndpoint(std::string_view functionName, std::string_view urlTemplate,
   for (const std::string& parameter : captured) {
     auto argument = std::find_if(arguments.begin(), arguments.end(),
                                  [&](const ArgumentDescriptor& candidate) { return candidate.name == parameter; });
-    const bool bindable = argument != arguments.end() &&
-                          (locations[argument - arguments.begin()] == ArgumentLocation::kAny ||
-                           locations[argument - arguments.begin()] == ArgumentLocation::kPath);
+    const bool bindable =
+        argument != arguments.end() && (locations[argument - arguments.begin()] == ArgumentLocation::kAny ||
+                                        locations[argument - arguments.begin()] == ArgumentLocation::kPath);
     if (!bindable) {
       Refuse(Format("URL parameter '%1' of '%2' names no argument allowed in the path.", parameter, functionName));
     }

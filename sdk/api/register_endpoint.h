@@ -40,8 +40,8 @@
 #include <vector>
 
 #include "sdk/api/api_handler.h"
-#include "sdk/api/function_registration.h"
 #include "sdk/api/argument_location.h"
+#include "sdk/api/function_registration.h"
 #include "sdk/binding/binding_registry.h"
 #include "sdk/binding/maybe_type.h"
 #include "sdk/binding/native_type_traits.h"
@@ -239,8 +239,8 @@ FunctionDescriptor* RegisterMember(BindingRegistry& registry, Owner& owner, int3
   (void)arguments;  // unused when the handler takes no arguments
   std::vector<ArgumentDescriptor> descriptors;
   descriptors.reserve(sizeof...(I));
-  (descriptors.push_back(ArgumentOf<typename Parameters::template Param<I>>(
-       registry, std::string(arguments[I].name), std::string(arguments[I].description))),
+  (descriptors.push_back(ArgumentOf<typename Parameters::template Param<I>>(registry, std::string(arguments[I].name),
+                                                                            std::string(arguments[I].description))),
    ...);
   std::vector<ArgumentLocation> locations{arguments[I].location...};
   std::vector<std::string> names{std::string(arguments[I].name)...};
@@ -280,9 +280,10 @@ FunctionDescriptor* RegisterEndpoint(BindingRegistry& registry, Owner& owner, in
 /// The same for a handler without arguments (a request information parameter aside). Only such
 /// handlers see this form, so that a braced argument list never reads as EndpointOptions.
 template <class Owner, class Method>
-  requires(EndpointDetail::MethodTraits<Method>::Parameters::kArguments == 0)
-FunctionDescriptor* RegisterEndpoint(BindingRegistry& registry, Owner& owner, int32_t method,
-                                     std::string_view urlTemplate, Method handler, EndpointOptions options = {}) {
+requires(EndpointDetail::MethodTraits<Method>::Parameters::kArguments ==
+         0) FunctionDescriptor* RegisterEndpoint(BindingRegistry& registry, Owner& owner, int32_t method,
+                                                 std::string_view urlTemplate, Method handler,
+                                                 EndpointOptions options = {}) {
   EndpointDetail::CheckSignature<Owner, Method>();
   return EndpointDetail::RegisterMember(registry, owner, method, urlTemplate, handler, {}, std::move(options),
                                         std::make_index_sequence<0>{});

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "sdk/api/api_handler.h"
-#include "sdk/api/function_registration.h"
 #include "sdk/api/argument_binding.h"
+#include "sdk/api/function_registration.h"
 #include "sdk/api/method_text.h"
 #include "sdk/api/route_selection.h"
 #include "sdk/binding/api_help.h"

@@ -10,8 +10,7 @@ namespace {
 
 bool MethodAccepts(const RequestContext& context, const FunctionRegistration* registration) {
   if (registration == nullptr || registration->Method() == kMethodNone) return true;
-  return context.method == registration->Method() &&
-         context.customMethod == registration->CustomMethod();
+  return context.method == registration->Method() && context.customMethod == registration->CustomMethod();
 }
 
 size_t CapturedLength(const PathParameters& params) {

@@ -33,9 +33,7 @@ Translation Translate(std::string_view urlTemplate, std::vector<std::string>& na
   auto closeName = [&] {
     if (state == State::kFragmentName) AppendLiteral(out, '#');
     out.pattern += state == State::kName ? kSegmentGroup : kRestGroup;
-    out.groups.push_back({state == State::kName ? UrlPattern::GroupKind::kSegment
-                                                : UrlPattern::GroupKind::kRest,
-                          {}});
+    out.groups.push_back({state == State::kName ? UrlPattern::GroupKind::kSegment : UrlPattern::GroupKind::kRest, {}});
     names.push_back(std::move(name));
     name.clear();
     state = State::kOutside;
@@ -66,8 +64,7 @@ Translation Translate(std::string_view urlTemplate, std::vector<std::string>& na
 }
 
 bool LiteralAt(std::string_view url, size_t position, std::string_view literal) {
-  return url.size() - position >= literal.size() &&
-         url.compare(position, literal.size(), literal) == 0;
+  return url.size() - position >= literal.size() && url.compare(position, literal.size(), literal) == 0;
 }
 
 /// "[^/]" takes every byte but "/"; "." every byte but the ECMAScript line terminators.

@@ -16,7 +16,7 @@ namespace {
 
 struct OpenContainer {
   const BindingValue* container;
-  std::size_t nextIndex;  // collections
+  std::size_t nextIndex;                    // collections
   BindingValue::MemberIterator nextMember;  // structures
   BindingValue::MemberIterator endMember;
   std::string_view memberName;  // of the member being visited
@@ -26,21 +26,11 @@ struct OpenContainer {
 // Emits a scalar, or opens a container and pushes it.
 void Enter(const BindingValue& value, ValueVisitor& visitor, std::vector<OpenContainer>& open) {
   switch (value.Kind()) {
-    case ValueKind::Bool:
-      visitor.Bool(value.GetBool());
-      return;
-    case ValueKind::Signed:
-      visitor.Signed(value.GetSigned());
-      return;
-    case ValueKind::Unsigned:
-      visitor.Unsigned(value.GetUnsigned());
-      return;
-    case ValueKind::Float:
-      visitor.Float(value.GetFloat());
-      return;
-    case ValueKind::String:
-      visitor.String(value.GetString());
-      return;
+    case ValueKind::Bool: visitor.Bool(value.GetBool()); return;
+    case ValueKind::Signed: visitor.Signed(value.GetSigned()); return;
+    case ValueKind::Unsigned: visitor.Unsigned(value.GetUnsigned()); return;
+    case ValueKind::Float: visitor.Float(value.GetFloat()); return;
+    case ValueKind::String: visitor.String(value.GetString()); return;
     case ValueKind::Blob: {
       std::span<const uint8_t> bytes = value.GetBlob();
       visitor.Blob(bytes.data(), bytes.size());
@@ -62,9 +52,7 @@ void Enter(const BindingValue& value, ValueVisitor& visitor, std::vector<OpenCon
       return;
     }
     case ValueKind::Empty:
-    default:
-      visitor.Null();
-      return;
+    default: visitor.Null(); return;
   }
 }
 

@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "sdk/binding/fnv1a.h"
 #include "sdk/api/yaml_scalar.h"
+#include "sdk/binding/fnv1a.h"
 #include "sdk/binding/number_text.h"
 #include "sdk/diag/format.h"
 
@@ -149,8 +149,7 @@ bool YamlEventReader::Handle(const yaml_event_t& event) {
     case YAML_NO_EVENT:
     case YAML_STREAM_START_EVENT:
     case YAML_STREAM_END_EVENT:
-    case YAML_DOCUMENT_END_EVENT:
-      return true;
+    case YAML_DOCUMENT_END_EVENT: return true;
     case YAML_DOCUMENT_START_EVENT:
       if (!root_.IsEmpty()) return Fail(YamlText::kMultiDocument);
       // An earlier document that held only a null scalar has closed the root already.
@@ -160,8 +159,7 @@ bool YamlEventReader::Handle(const yaml_event_t& event) {
       anchors_.clear();
       hasPendingKey_ = false;
       return true;
-    default:
-      break;
+    default: break;
   }
 
   if (nodes_.empty()) nodes_.push_back({&root_, false});
@@ -181,20 +179,13 @@ bool YamlEventReader::Handle(const yaml_event_t& event) {
   bool atKey = !target.entered && target.value->Kind() == ValueKind::Structure;
 
   switch (event.type) {
-    case YAML_SCALAR_EVENT:
-      return Scalar(event, target, atKey);
-    case YAML_SEQUENCE_START_EVENT:
-      return StartCollection(event, target, event.data.sequence_start.anchor, true);
-    case YAML_MAPPING_START_EVENT:
-      return StartCollection(event, target, event.data.mapping_start.anchor, false);
+    case YAML_SCALAR_EVENT: return Scalar(event, target, atKey);
+    case YAML_SEQUENCE_START_EVENT: return StartCollection(event, target, event.data.sequence_start.anchor, true);
+    case YAML_MAPPING_START_EVENT: return StartCollection(event, target, event.data.mapping_start.anchor, false);
     case YAML_SEQUENCE_END_EVENT:
-    case YAML_MAPPING_END_EVENT:
-      Pop();
-      return true;
-    case YAML_ALIAS_EVENT:
-      return Alias(event, target, atKey);
-    default:
-      return true;
+    case YAML_MAPPING_END_EVENT: Pop(); return true;
+    case YAML_ALIAS_EVENT: return Alias(event, target, atKey);
+    default: return true;
   }
 }
 
@@ -235,8 +226,8 @@ bool YamlEventReader::Scalar(const yaml_event_t& event, const Target& into, bool
         target.SetSigned(number);
       } else {
         uint64_t number = 0;
-        if (!UnsignedFromText(conversion, value, kNumberTarget, kUnsignedTypeName,
-                              std::numeric_limits<uint64_t>::max(), number)) {
+        if (!UnsignedFromText(conversion, value, kNumberTarget, kUnsignedTypeName, std::numeric_limits<uint64_t>::max(),
+                              number)) {
           return Fail(std::string(conversion.ErrorText()));
         }
         target.SetUnsigned(number);
@@ -376,8 +367,8 @@ BindingResult YamlToValue(const char* text, std::size_t length) {
 
   yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
   static const unsigned char kNoText[] = "";
-  yaml_parser_set_input_string(
-      &parser, text == nullptr ? kNoText : reinterpret_cast<const unsigned char*>(text), text == nullptr ? 0 : length);
+  yaml_parser_set_input_string(&parser, text == nullptr ? kNoText : reinterpret_cast<const unsigned char*>(text),
+                               text == nullptr ? 0 : length);
 
   std::string error;
   try {

@@ -138,8 +138,8 @@ void SetFromDouble(BindingValue& target, double value) {
 // set. libyaml ends every scalar with a zero byte, which strtod needs.
 bool SetPlainNumber(BindingValue& target, const char* text, std::size_t length) {
   char first = text[0];
-  bool couldBeNumber = (first >= '0' && first <= '9') || first == '+' || first == '-' || first == '.' ||
-                       first == 'i' || first == 'I' || first == 'n' || first == 'N';
+  bool couldBeNumber = (first >= '0' && first <= '9') || first == '+' || first == '-' || first == '.' || first == 'i' ||
+                       first == 'I' || first == 'n' || first == 'N';
   if (!couldBeNumber) return false;
   bool negative = false;
   uint64_t magnitude = 0;

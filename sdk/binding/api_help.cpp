@@ -91,7 +91,8 @@ void AddFullEntries(BindingValue& member, const BindingRegistry& registry, const
 
 template <class Descriptor, class Write>
 void AddEpytextEntries(BindingValue& member, const std::vector<const Descriptor*>& list, Write write) {
-  for (const Descriptor* descriptor : list) member.MemberForWriting(descriptor->name) = std::string_view(write(*descriptor));
+  for (const Descriptor* descriptor : list)
+    member.MemberForWriting(descriptor->name) = std::string_view(write(*descriptor));
 }
 
 }  // namespace
@@ -147,8 +148,8 @@ BindingFullTypeHelp MakeTypeHelp(const TypeDescriptor& type) {
   } else {
     help.fields.reserve(type.fields.size());
     for (const FieldDescriptor& field : type.fields) {
-      help.fields.push_back(BindingFullFieldHelp{field.name, field.description, field.offset, FullIdentifier(field.type),
-                                                 field.optional != 0});
+      help.fields.push_back(BindingFullFieldHelp{field.name, field.description, field.offset,
+                                                 FullIdentifier(field.type), field.optional != 0});
     }
   }
   return help;
@@ -258,8 +259,7 @@ void BuildApiHelp(BindingValue& output, const BindingRegistry& registry, std::sp
       AddEpytextEntries(typeMember, sortedTypes, TypeEpytext);
       AddEpytextEntries(eventMember, sortedEvents, EventEpytext);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

@@ -21,9 +21,9 @@ struct TypeDescriptor;
 /// registered in `registry` (an element stays Empty when its help type is not registered).
 /// Epytext: each member is a Structure from name to epytext text. An empty list, and any other
 /// format, leaves its member Empty. Null descriptors in the lists are skipped.
-void BuildApiHelp(BindingValue& output, const BindingRegistry& registry,
-                  std::span<FunctionDescriptor* const> functions, std::span<TypeDescriptor* const> types,
-                  std::span<EventDescriptor* const> events, BindingHelpFormat format);
+void BuildApiHelp(BindingValue& output, const BindingRegistry& registry, std::span<FunctionDescriptor* const> functions,
+                  std::span<TypeDescriptor* const> types, std::span<EventDescriptor* const> events,
+                  BindingHelpFormat format);
 
 /// The native help record of each kind of descriptor.
 BindingFullFunctionHelp MakeFunctionHelp(const FunctionDescriptor& function);

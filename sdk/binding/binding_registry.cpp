@@ -45,8 +45,8 @@ TypeBuilder& TypeBuilder::AddField(FieldDescriptor field) {
 }
 
 TypeBuilder& TypeBuilder::AddField(std::string name, std::string description, uint32_t offset,
-                                   const StaticTypeRecord& staticType, TypeSpec type, TypeSpec hostType,
-                                   uint8_t flags, std::unique_ptr<FieldConverter> converter, uint8_t optional) {
+                                   const StaticTypeRecord& staticType, TypeSpec type, TypeSpec hostType, uint8_t flags,
+                                   std::unique_ptr<FieldConverter> converter, uint8_t optional) {
   if (existed) return *this;
   FieldDescriptor field;
   field.name = std::move(name);

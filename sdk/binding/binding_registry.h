@@ -31,9 +31,9 @@ struct TypeBuilder {
 
   /// Appends a field; its nameHash is computed here.
   TypeBuilder& AddField(FieldDescriptor field);
-  TypeBuilder& AddField(std::string name, std::string description, uint32_t offset,
-                        const StaticTypeRecord& staticType, TypeSpec type, TypeSpec hostType,
-                        uint8_t flags, std::unique_ptr<FieldConverter> converter, uint8_t optional = 0);
+  TypeBuilder& AddField(std::string name, std::string description, uint32_t offset, const StaticTypeRecord& staticType,
+                        TypeSpec type, TypeSpec hostType, uint8_t flags, std::unique_ptr<FieldConverter> converter,
+                        uint8_t optional = 0);
   /// Adds an enumerator; an existing name takes the new value and description.
   TypeBuilder& AddEnumerator(std::string name, int32_t value, std::string description = {});
   TypeBuilder& SetDescription(std::string description);

@@ -50,7 +50,7 @@ const char* BindingTypeEpytextName(int32_t code) noexcept;
 /// vector of vectors cannot be described.
 struct TypeSpec {
   BindingType type = kBindingNone;
-  BindingType element = kBindingNone;     // element of a vector, value of a map
+  BindingType element = kBindingNone;    // element of a vector, value of a map
   TypeDescriptor* referenced = nullptr;  // struct or enum, directly or as the element
 };
 

@@ -109,9 +109,7 @@ struct BindingValue::Internals {
   // arena blocks to go with the arena.
   static void FreeHeapParts(BindingValue& value) noexcept {
     switch (value.kind_) {
-      case ValueKind::Blob:
-        Bytes(value)->~Blob();
-        break;
+      case ValueKind::Blob: Bytes(value)->~Blob(); break;
       case ValueKind::Collection: {
         ElementArray* array = Array(value);
         for (BindingValue* element = array->begin; element != array->end; ++element) FreeHeapParts(*element);
@@ -121,8 +119,7 @@ struct BindingValue::Internals {
       case ValueKind::Structure:
         for (auto& member : *Map(value)) FreeHeapParts(member.second);
         break;
-      default:
-        break;
+      default: break;
     }
   }
 
@@ -219,9 +216,7 @@ void BindingValue::Clear() noexcept {
       arena_->FreeBlock(bytes, sizeof(Blob));
       break;
     }
-    case ValueKind::Enum:
-      arena_->FreeBlock(Internals::Enum(*this), sizeof(EnumPayload));
-      break;
+    case ValueKind::Enum: arena_->FreeBlock(Internals::Enum(*this), sizeof(EnumPayload)); break;
     case ValueKind::Collection: {
       ElementArray* array = Internals::Array(*this);
       for (BindingValue* element = array->begin; element != array->end; ++element) element->~BindingValue();
@@ -236,8 +231,7 @@ void BindingValue::Clear() noexcept {
       arena_->FreeBlock(members, sizeof(MemberMap));
       break;
     }
-    default:
-      break;
+    default: break;
   }
   kind_ = ValueKind::Empty;
   payload_.u64 = 0;
@@ -499,9 +493,7 @@ void BindingValue::CopyFrom(const BindingValue& source) {
     return;
   }
   switch (source.kind_) {
-    case ValueKind::Empty:
-      Clear();
-      break;
+    case ValueKind::Empty: Clear(); break;
     case ValueKind::Bool:
     case ValueKind::Signed:
     case ValueKind::Unsigned:
@@ -525,12 +517,8 @@ void BindingValue::CopyFrom(const BindingValue& source) {
       SetBlock(ValueKind::String, entry);
       break;
     }
-    case ValueKind::Blob:
-      SetBlob(source.GetBlob());
-      break;
-    case ValueKind::Enum:
-      SetEnum(*Internals::Enum(source));
-      break;
+    case ValueKind::Blob: SetBlob(source.GetBlob()); break;
+    case ValueKind::Enum: SetEnum(*Internals::Enum(source)); break;
     case ValueKind::Collection: {
       std::span<const BindingValue> elements = source.Elements();
       Clear();
@@ -547,7 +535,8 @@ void BindingValue::CopyFrom(const BindingValue& source) {
         InternedString* entry = EnsureArena().Intern(name->View(), name->hash);
         MemberMap::iterator position;
         try {
-          position = members.emplace_hint(members.end(), std::piecewise_construct, std::forward_as_tuple(entry), std::tuple<>());
+          position = members.emplace_hint(members.end(), std::piecewise_construct, std::forward_as_tuple(entry),
+                                          std::tuple<>());
         } catch (...) {
           arena_->Release(entry);
           throw;

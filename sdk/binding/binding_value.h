@@ -41,8 +41,8 @@ class BindingValue {
   BindingValue(bool value) noexcept;
   /// Signed integers are sign-extended to Signed, unsigned ones zero-extended to Unsigned.
   template <std::integral T>
-    requires(!std::same_as<T, bool>)
-  BindingValue(T value) noexcept : BindingValue() {
+  requires(!std::same_as<T, bool>) BindingValue(T value)
+  noexcept : BindingValue() {
     if constexpr (std::is_signed_v<T>) {
       SetSigned(static_cast<int64_t>(value));
     } else {
@@ -74,8 +74,7 @@ class BindingValue {
     return *this;
   }
   template <std::integral T>
-    requires(!std::same_as<T, bool>)
-  BindingValue& operator=(T value) noexcept {
+  requires(!std::same_as<T, bool>) BindingValue& operator=(T value) noexcept {
     if constexpr (std::is_signed_v<T>) {
       SetSigned(static_cast<int64_t>(value));
     } else {

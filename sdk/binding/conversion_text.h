@@ -57,7 +57,8 @@ inline constexpr char kFlatIncompatibleType[] =
 /// kMaxFlatCount; %1 the target name, %2 the printed flat kind.
 inline constexpr char kFlatMalformed[] = "Couldn't assign value to '%1' because the input of type '%2' is malformed.";
 /// %1 the target name, %2 the depth limit.
-inline constexpr char kFlatTooDeep[] = "Couldn't assign value to '%1' because the input is nested deeper than %2 levels.";
+inline constexpr char kFlatTooDeep[] =
+    "Couldn't assign value to '%1' because the input is nested deeper than %2 levels.";
 /// The system refused memory or a container grew too long; %1 the target name, %2 the reason.
 inline constexpr char kFlatFailed[] = "Couldn't assign value to '%1': %2";
 

@@ -15,10 +15,8 @@ const std::string& ReferencedName(const TypeSpec& spec) {
     case kBindingVector:
     case kBindingEnum:
     case kBindingStruct:
-    case kBindingMap:
-      return spec.referenced != nullptr ? spec.referenced->name : kNone;
-    default:
-      return kNone;
+    case kBindingMap: return spec.referenced != nullptr ? spec.referenced->name : kNone;
+    default: return kNone;
   }
 }
 

@@ -16,7 +16,8 @@ constexpr std::size_t kMaxUpFrontElements = 4096;
 
 std::string_view UpToFirstZero(std::string_view text) noexcept {
   const void* zero = text.empty() ? nullptr : std::memchr(text.data(), '\0', text.size());
-  return zero == nullptr ? text : text.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
+  return zero == nullptr ? text
+                         : text.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
 }
 
 void SetReference(FlatValue& out, int32_t kind, void* data, std::size_t count) noexcept {
@@ -36,8 +37,7 @@ bool WriteText(FlatValue& out, std::string_view text) noexcept {
 bool ToFlat(const BindingValue& value, FlatValue& out, const EnumNameResolver* resolver, std::size_t depth) {
   std::memset(static_cast<void*>(&out), 0, sizeof out);
   switch (value.Kind()) {
-    case ValueKind::Empty:
-      return true;
+    case ValueKind::Empty: return true;
     case ValueKind::Bool:
       out.kind = kFlatBool;
       out.payload.boolean = value.GetBool() ? 1 : 0;
@@ -130,21 +130,11 @@ class FlatReader {
     const void* data = flat.payload.ref.data;
     uint32_t count = flat.payload.ref.count;
     switch (flat.kind) {
-      case kFlatEmpty:
-        target.Clear();
-        return true;
-      case kFlatBool:
-        target.SetBool(flat.payload.boolean != 0);
-        return true;
-      case kFlatSigned:
-        target.SetSigned(flat.payload.i64);
-        return true;
-      case kFlatUnsigned:
-        target.SetUnsigned(flat.payload.u64);
-        return true;
-      case kFlatFloat:
-        target.SetFloat(flat.payload.f64);
-        return true;
+      case kFlatEmpty: target.Clear(); return true;
+      case kFlatBool: target.SetBool(flat.payload.boolean != 0); return true;
+      case kFlatSigned: target.SetSigned(flat.payload.i64); return true;
+      case kFlatUnsigned: target.SetUnsigned(flat.payload.u64); return true;
+      case kFlatFloat: target.SetFloat(flat.payload.f64); return true;
       case kFlatStringBorrowed:
       case kFlatStringOwned:
         if (Malformed(data, count)) return FailMalformed(flat.kind);
@@ -241,8 +231,7 @@ void FlatToValue(const FlatValue& flat, std::string_view targetName, BindingResu
   result.Fail(message);
 }
 
-bool FlatToValue(const FlatValue& flat, std::string_view targetName, BindingValue& target,
-                 FlatResult* error) noexcept {
+bool FlatToValue(const FlatValue& flat, std::string_view targetName, BindingValue& target, FlatResult* error) noexcept {
   std::string message;
   if (ReadFlat(flat, targetName, target, message)) return true;
   target.Clear();

@@ -33,7 +33,6 @@ void FlatToValue(const FlatValue& flat, std::string_view targetName, BindingResu
 
 /// As above, writing into `target` (left Empty on failure) and reporting a failure as
 /// `error`'s error text (SetFlatResultError) when `error` is not null.
-bool FlatToValue(const FlatValue& flat, std::string_view targetName, BindingValue& target,
-                 FlatResult* error) noexcept;
+bool FlatToValue(const FlatValue& flat, std::string_view targetName, BindingValue& target, FlatResult* error) noexcept;
 
 }  // namespace Vela::Sdk

@@ -3,9 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
-#include <functional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -64,9 +64,7 @@ struct FunctionDescriptor {
   std::unordered_map<std::string, void*, Fnv1aTextHasher, std::equal_to<>> auxiliary;
   BindingRegistry* registry = nullptr;
 
-  const TypeSpec& ReportedReturns() const noexcept {
-    return hostReturns.type != kBindingNone ? hostReturns : returns;
-  }
+  const TypeSpec& ReportedReturns() const noexcept { return hostReturns.type != kBindingNone ? hostReturns : returns; }
   bool HasTag(std::string_view tag) const noexcept;
 };
 

@@ -17,9 +17,7 @@ class [[nodiscard]] MaybeType {
   using ValueType = T;
   using ErrorType = E;
 
-  MaybeType()
-    requires std::is_default_constructible_v<T>
-      : state_(std::in_place_index<0>) {}
+  MaybeType() requires std::is_default_constructible_v<T> : state_(std::in_place_index<0>) {}
   MaybeType(T value) : state_(std::in_place_index<0>, std::move(value)) {}  // NOLINT: implicit by design
   MaybeType(E error) : state_(std::in_place_index<1>, std::move(error)) {}  // NOLINT: implicit by design
 

@@ -14,7 +14,6 @@ namespace Vela::Sdk {
 
 namespace {
 
-
 enum class FrameKind : uint8_t { Array, Map };
 
 // An open array or map. A map expects keys and values alternately: twice its pair count.
@@ -102,12 +101,8 @@ class Decoder {
     const uint8_t* bytes = data_ + position_;
     position_ += width;
     switch (width) {
-      case 1:
-        value = bytes[0];
-        return true;
-      case 2:
-        value = (uint64_t{bytes[0]} << 8) | bytes[1];
-        return true;
+      case 1: value = bytes[0]; return true;
+      case 2: value = (uint64_t{bytes[0]} << 8) | bytes[1]; return true;
       case 4:
         value = (uint64_t{bytes[0]} << 24) | (uint64_t{bytes[1]} << 16) | (uint64_t{bytes[2]} << 8) | bytes[3];
         return true;
@@ -119,7 +114,10 @@ class Decoder {
   }
 
   bool FailTruncated(std::size_t width) {
-    const char* message = width == 1 ? MessagePackText::kTruncated8 : width == 2 ? MessagePackText::kTruncated16 : width == 4 ? MessagePackText::kTruncated32 : MessagePackText::kTruncated64;
+    const char* message = width == 1   ? MessagePackText::kTruncated8
+                          : width == 2 ? MessagePackText::kTruncated16
+                          : width == 4 ? MessagePackText::kTruncated32
+                                       : MessagePackText::kTruncated64;
     return Fail(Format(message, position_));
   }
 
@@ -199,13 +197,10 @@ class Decoder {
       case 0xC0:  // nil: a fresh element or member stays Empty
         return true;
       case 0xC2:
-      case 0xC3:
-        target.SetBool(type == 0xC3);
-        return true;
+      case 0xC3: target.SetBool(type == 0xC3); return true;
       case 0xC4:
       case 0xC5:
-      case 0xC6:
-        return ReadBlob(target, std::size_t{1} << (type - 0xC4));
+      case 0xC6: return ReadBlob(target, std::size_t{1} << (type - 0xC4));
       case 0xCA: {
         if (!ReadUnsigned(4, bits)) return false;
         auto word = static_cast<uint32_t>(bits);
@@ -249,14 +244,10 @@ class Decoder {
       case 0xDB:
         if (!ReadUnsigned(std::size_t{1} << (type - 0xD9), bits)) return false;
         return ReadString(target, bits);
-      case 0xDC:
-        return OpenWithCount(target, FrameKind::Array, 2);
-      case 0xDD:
-        return OpenWithCount(target, FrameKind::Array, 4);
-      case 0xDE:
-        return OpenWithCount(target, FrameKind::Map, 2);
-      case 0xDF:
-        return OpenWithCount(target, FrameKind::Map, 4);
+      case 0xDC: return OpenWithCount(target, FrameKind::Array, 2);
+      case 0xDD: return OpenWithCount(target, FrameKind::Array, 4);
+      case 0xDE: return OpenWithCount(target, FrameKind::Map, 2);
+      case 0xDF: return OpenWithCount(target, FrameKind::Map, 4);
       default:  // 0xC1, ext 8/16/32, fixext 1 to 16
         return Fail(Format(MessagePackText::kInvalidData, position_));
     }

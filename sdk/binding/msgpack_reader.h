@@ -30,8 +30,8 @@ inline constexpr std::size_t kMaxMessagePackDepth = 512;
 /// the containers as far as they were read; a truncated number, string or byte run, an unused or
 /// extension type byte and a map key that is not a string fail with a message naming the
 /// position; so does an array or map nested deeper than kMaxMessagePackDepth ("Invalid
-/// MessagePack data at position <after its type byte>. Nesting too deep."). nil leaves its element or member Empty. A key that repeats writes into the same
-/// member: scalars replace, maps merge, arrays append.
+/// MessagePack data at position <after its type byte>. Nesting too deep."). nil leaves its element or member Empty. A
+/// key that repeats writes into the same member: scalars replace, maps merge, arrays append.
 [[nodiscard]] BindingResult DecodeMessagePack(const void* data, std::size_t size, std::size_t* consumed = nullptr);
 
 /// True when the input starts like a MessagePack map or array (fixmap, fixarray, array 16/32,

@@ -60,9 +60,9 @@ inline constexpr bool kIsNativeOptional = NativeTypeDetail::OptionalOf<T>::value
 
 /// A class converted by its registered descriptor.
 template <class T>
-inline constexpr bool kIsNativeRecord = std::is_class_v<T> && !std::is_same_v<T, std::string> &&
-                                        !std::is_same_v<T, BindingValue> && !std::is_same_v<T, Blob> &&
-                                        !kIsNativeVector<T> && !kIsNativeMap<T> && !kIsNativeOptional<T>;
+inline constexpr bool kIsNativeRecord =
+    std::is_class_v<T> && !std::is_same_v<T, std::string> && !std::is_same_v<T, BindingValue> &&
+    !std::is_same_v<T, Blob> && !kIsNativeVector<T> && !kIsNativeMap<T> && !kIsNativeOptional<T>;
 
 /// The fixed-width integer a conversion reads an integer type as.
 template <class T>

@@ -141,8 +141,8 @@ bool UnsignedFromText(BindingResult& result, std::string_view text, const char* 
   return true;
 }
 
-bool FloatFromText(BindingResult& result, std::string_view text, const char* target, const char* typeName,
-                   double bound, double& out) {
+bool FloatFromText(BindingResult& result, std::string_view text, const char* target, const char* typeName, double bound,
+                   double& out) {
   double parsed = 0.0;
   NumberTextStatus status = ParseFloatText(text, parsed);
   if (status == NumberTextStatus::kOk && (parsed < -bound || parsed > bound)) status = NumberTextStatus::kOutOfRange;

@@ -32,7 +32,7 @@ bool SignedFromText(BindingResult& result, std::string_view text, const char* ta
 bool UnsignedFromText(BindingResult& result, std::string_view text, const char* target, const char* typeName,
                       uint64_t maximum, uint64_t& out);
 /// Accepts [-bound, bound] and NaN.
-bool FloatFromText(BindingResult& result, std::string_view text, const char* target, const char* typeName,
-                   double bound, double& out);
+bool FloatFromText(BindingResult& result, std::string_view text, const char* target, const char* typeName, double bound,
+                   double& out);
 
 }  // namespace Vela::Sdk

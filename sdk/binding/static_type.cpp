@@ -45,8 +45,7 @@ const StaticTypeRecord& Enrol(const StaticTypeRecord& record, std::string_view s
     }
     // Two types sharing an identifier would convert into each other silently; stop here.
     std::fprintf(stderr, "Static type identifier %08X of '%.*s' is already held by '%s'\n",
-                 static_cast<unsigned>(record.id), static_cast<int>(spelling.size()), spelling.data(),
-                 holder->name);
+                 static_cast<unsigned>(record.id), static_cast<int>(spelling.size()), spelling.data(), holder->name);
     std::abort();
   }
   return record;

@@ -92,8 +92,7 @@ bool Claim(const StaticTypeRecord& record) noexcept;
 }  // namespace StaticTypeDetail
 
 template <class T>
-struct IsSdkOwnType
-    : std::bool_constant<StaticTypeDetail::Spelling<T>().starts_with("Vela::Sdk::")> {};
+struct IsSdkOwnType : std::bool_constant<StaticTypeDetail::Spelling<T>().starts_with("Vela::Sdk::")> {};
 
 class StaticType {
  public:

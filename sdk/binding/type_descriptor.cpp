@@ -54,10 +54,8 @@ std::string EpytextTypeName(const TypeSpec& spec) {
       return FillPattern(BindingTypeEpytextName(spec.type), EpytextTypeName(ElementSpec(spec)));
     }
     case kBindingEnum:
-    case kBindingStruct:
-      return FillPattern(BindingTypeEpytextName(spec.type), TypeSpecName(spec));
-    default:
-      return BindingTypeEpytextName(spec.type);
+    case kBindingStruct: return FillPattern(BindingTypeEpytextName(spec.type), TypeSpecName(spec));
+    default: return BindingTypeEpytextName(spec.type);
   }
 }
 

@@ -41,11 +41,11 @@ struct FieldDescriptor {
   uint32_t nameHash = 0;  // Fnv1a(name)
   std::string description;
   const StaticTypeRecord* staticType = nullptr;
-  uint32_t offset = 0;  // in the native record
-  TypeSpec type;        // used by help and conversions
-  TypeSpec hostType;    // when its code is not 0, reported in the flat API description instead
-  uint8_t flags = 0;    // FieldFlags
-  uint8_t optional = 0; // 1: the native type is optional; converted only through the converter
+  uint32_t offset = 0;   // in the native record
+  TypeSpec type;         // used by help and conversions
+  TypeSpec hostType;     // when its code is not 0, reported in the flat API description instead
+  uint8_t flags = 0;     // FieldFlags
+  uint8_t optional = 0;  // 1: the native type is optional; converted only through the converter
   std::unique_ptr<FieldConverter> converter;
 
   /// The TypeSpec the flat API description reports.
@@ -69,7 +69,7 @@ struct TypeDescriptor {
   std::string nameSpace;
   std::string description;
   std::vector<std::string> tags;
-  std::vector<FieldDescriptor> fields;                    // structs, declaration order
+  std::vector<FieldDescriptor> fields;                     // structs, declaration order
   std::map<std::string, EnumValueDescriptor> enumerators;  // enums, byte-wise name order
   BindingRegistry* registry = nullptr;
 

@@ -39,8 +39,7 @@ class TypedFieldConverter final : public TreeFieldConverter {
   TypedFieldConverter(const BindingRegistry& registry, const TypeDescriptor* referenced) noexcept
       : registry_(&registry), referenced_(referenced) {}
 
-  void ToNative(BindingResult& result, const BindingValue& value, const char* targetName,
-                void* field) const override {
+  void ToNative(BindingResult& result, const BindingValue& value, const char* targetName, void* field) const override {
     NativeRule<T>::ToNative(result, *registry_, referenced_, value, targetName, *static_cast<T*>(field));
   }
 
@@ -188,8 +187,8 @@ class EnumRegistration : public TypeRegistrationSteps<EnumRegistration<E>> {
 template <class T>
 StructRegistration<T> RegisterStruct(BindingRegistry& registry, std::string_view name) {
   static_assert(kIsNativeRecord<T>, "RegisterStruct takes a record type");
-  return StructRegistration<T>(registry,
-                               registry.BeginType(name, static_cast<uint32_t>(sizeof(T)), StaticType::Name<T>(), false));
+  return StructRegistration<T>(
+      registry, registry.BeginType(name, static_cast<uint32_t>(sizeof(T)), StaticType::Name<T>(), false));
 }
 
 /// Begins the enumeration E under `name`.

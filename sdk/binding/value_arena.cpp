@@ -68,8 +68,7 @@ void Unlink(PageHeader*& head, PageHeader* page) noexcept {
 }
 
 bool SameText(const InternedString* entry, std::string_view text, uint32_t hash) noexcept {
-  return entry->hash == hash && entry->length == text.size() &&
-         std::memcmp(entry->text, text.data(), text.size()) == 0;
+  return entry->hash == hash && entry->length == text.size() && std::memcmp(entry->text, text.data(), text.size()) == 0;
 }
 
 // Short texts share the entry's block; the rest live on the general heap.
@@ -78,9 +77,7 @@ std::size_t InlineBlockSize(std::size_t length) noexcept {
   constexpr std::size_t kAlign = alignof(InternedString);
   return (sizeof(InternedString) + length + 1 + kAlign - 1) & ~(kAlign - 1);
 }
-bool IsInline(const InternedString* entry) noexcept {
-  return entry->text == reinterpret_cast<const char*>(entry + 1);
-}
+bool IsInline(const InternedString* entry) noexcept { return entry->text == reinterpret_cast<const char*>(entry + 1); }
 
 // Never written: Retain and Release leave entries of length 0 alone, so every thread may share it.
 constinit InternedString emptyString{nullptr, "", 0, kFnv1aOffsetBasis, 1};

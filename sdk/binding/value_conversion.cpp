@@ -13,7 +13,6 @@
 
 namespace Vela::Sdk {
 
-
 namespace {
 
 /// The type name conversion messages give a numeric target.
@@ -67,7 +66,8 @@ void FailRange(BindingResult& result, const char* target, const auto& number) {
 template <class N>
 bool SignedFits(int64_t number) noexcept {
   if constexpr (std::is_signed_v<N>) {
-    return number >= static_cast<int64_t>(NumberTraits<N>::kMin) && number <= static_cast<int64_t>(NumberTraits<N>::kMax);
+    return number >= static_cast<int64_t>(NumberTraits<N>::kMin) &&
+           number <= static_cast<int64_t>(NumberTraits<N>::kMax);
   } else {
     return number >= 0 && static_cast<uint64_t>(number) <= static_cast<uint64_t>(NumberTraits<N>::kMax);
   }
@@ -136,10 +136,8 @@ void AssignIntegerNumber(BindingResult& result, const BindingValue& value, const
       }
       return;
     }
-    case ValueKind::Empty:
-      return ConversionDetail::FailRequired(result, target);
-    default:
-      return Fail(result, ConversionText::kNumberInvalidType, target, NumberTraits<N>::kName, KindName(value));
+    case ValueKind::Empty: return ConversionDetail::FailRequired(result, target);
+    default: return Fail(result, ConversionText::kNumberInvalidType, target, NumberTraits<N>::kName, KindName(value));
   }
 }
 
@@ -147,15 +145,9 @@ template <class N>
 void AssignFloatNumber(BindingResult& result, const BindingValue& value, const char* target, N& out) {
   constexpr double kBound = static_cast<double>(NumberTraits<N>::kMax);
   switch (value.Kind()) {
-    case ValueKind::Signed:
-      out = static_cast<N>(value.GetSigned());
-      return;
-    case ValueKind::Unsigned:
-      out = static_cast<N>(value.GetUnsigned());
-      return;
-    case ValueKind::Enum:
-      out = static_cast<N>(value.GetEnum().value);
-      return;
+    case ValueKind::Signed: out = static_cast<N>(value.GetSigned()); return;
+    case ValueKind::Unsigned: out = static_cast<N>(value.GetUnsigned()); return;
+    case ValueKind::Enum: out = static_cast<N>(value.GetEnum().value); return;
     case ValueKind::Float: {
       double number = value.GetFloat();
       return AcceptOrRange(result, target, !(number < -kBound || number > kBound), number, out);
@@ -167,10 +159,8 @@ void AssignFloatNumber(BindingResult& result, const BindingValue& value, const c
       }
       return;
     }
-    case ValueKind::Empty:
-      return ConversionDetail::FailRequired(result, target);
-    default:
-      return Fail(result, ConversionText::kNumberInvalidType, target, NumberTraits<N>::kName, KindName(value));
+    case ValueKind::Empty: return ConversionDetail::FailRequired(result, target);
+    default: return Fail(result, ConversionText::kNumberInvalidType, target, NumberTraits<N>::kName, KindName(value));
   }
 }
 
@@ -188,16 +178,13 @@ void StoreEnum(void* out, uint32_t size, int32_t value) noexcept {
       std::memcpy(out, &narrow, 2);
       break;
     }
-    case 4:
-      std::memcpy(out, &value, 4);
-      break;
+    case 4: std::memcpy(out, &value, 4); break;
     case 8: {
       int64_t wide = value;
       std::memcpy(out, &wide, 8);
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -223,8 +210,7 @@ int32_t LoadEnum(const void* in, uint32_t size) noexcept {
       std::memcpy(&wide, in, 8);
       return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(wide)));
     }
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
@@ -240,8 +226,8 @@ const char* EnumName(const TypeDescriptor* enumType) noexcept {
 }
 
 /// Accepts or refuses one enum input; false with the message set on refusal.
-bool ReadEnumInput(BindingResult& result, const TypeDescriptor* enumType, const BindingValue& value,
-                   const char* target, int32_t& accepted) {
+bool ReadEnumInput(BindingResult& result, const TypeDescriptor* enumType, const BindingValue& value, const char* target,
+                   int32_t& accepted) {
   switch (value.Kind()) {
     case ValueKind::Signed: {
       int64_t number = value.GetSigned();
@@ -279,12 +265,8 @@ bool ReadEnumInput(BindingResult& result, const TypeDescriptor* enumType, const 
       Fail(result, ConversionText::kEnumInvalidValue, text, EnumName(enumType), target);
       return false;
     }
-    case ValueKind::Empty:
-      ConversionDetail::FailRequired(result, target);
-      return false;
-    default:
-      Fail(result, ConversionText::kEnumInvalidType, target, KindName(value));
-      return false;
+    case ValueKind::Empty: ConversionDetail::FailRequired(result, target); return false;
+    default: Fail(result, ConversionText::kEnumInvalidType, target, KindName(value)); return false;
   }
 }
 
@@ -294,13 +276,10 @@ bool ReadEnumInput(BindingResult& result, const TypeDescriptor* enumType, const 
 bool HasBuiltInRule(const TypeSpec& spec) noexcept {
   switch (spec.type) {
     case kBindingVector:
-    case kBindingMap:
-      return spec.element >= kBindingBool && spec.element <= kBindingBlob;
+    case kBindingMap: return spec.element >= kBindingBool && spec.element <= kBindingBlob;
     case kBindingBlob:
-    case kBindingCallback:
-      return false;
-    default:
-      return spec.type >= kBindingBool && spec.type <= kBindingStruct;
+    case kBindingCallback: return false;
+    default: return spec.type >= kBindingBool && spec.type <= kBindingStruct;
   }
 }
 
@@ -363,9 +342,7 @@ void AssignBool(BindingResult& result, const BindingValue& value, const char* ta
   if (!result.Ok()) return;
   out = false;
   switch (value.Kind()) {
-    case ValueKind::Bool:
-      out = value.GetBool();
-      return;
+    case ValueKind::Bool: out = value.GetBool(); return;
     case ValueKind::String: {
       std::string_view text = value.GetString();
       if (text == "1" || text == "true") {
@@ -375,10 +352,8 @@ void AssignBool(BindingResult& result, const BindingValue& value, const char* ta
       }
       return;
     }
-    case ValueKind::Empty:
-      return ConversionDetail::FailRequired(result, target);
-    default:
-      return Fail(result, ConversionText::kBoolInvalidType, target, KindName(value));
+    case ValueKind::Empty: return ConversionDetail::FailRequired(result, target);
+    default: return Fail(result, ConversionText::kBoolInvalidType, target, KindName(value));
   }
 }
 
@@ -406,8 +381,8 @@ template void AssignNumber<uint64_t>(BindingResult&, const BindingValue&, const 
 template void AssignNumber<float>(BindingResult&, const BindingValue&, const char*, float&);
 template void AssignNumber<double>(BindingResult&, const BindingValue&, const char*, double&);
 
-void AssignString(BindingResult& result, const BindingRegistry& registry, const BindingValue& value,
-                  const char* target, std::string& out) {
+void AssignString(BindingResult& result, const BindingRegistry& registry, const BindingValue& value, const char* target,
+                  std::string& out) {
   if (!result.Ok()) return;
   switch (value.Kind()) {
     case ValueKind::String: {
@@ -424,12 +399,8 @@ void AssignString(BindingResult& result, const BindingRegistry& registry, const 
       out.clear();
       return Fail(result, ConversionText::kEnumUnknownName, payload.value, target);
     }
-    case ValueKind::Empty:
-      out.clear();
-      return ConversionDetail::FailRequired(result, target);
-    default:
-      out.clear();
-      return Fail(result, ConversionText::kNotString, target);
+    case ValueKind::Empty: out.clear(); return ConversionDetail::FailRequired(result, target);
+    default: out.clear(); return Fail(result, ConversionText::kNotString, target);
   }
 }
 
@@ -448,10 +419,8 @@ void AssignBlob(BindingResult& result, const BindingValue& value, const char* ta
       DecodeBase64(text, out.bytes);
       return;
     }
-    case ValueKind::Empty:
-      return ConversionDetail::FailRequired(result, target);
-    default:
-      return Fail(result, ConversionText::kNotBlob, target);
+    case ValueKind::Empty: return ConversionDetail::FailRequired(result, target);
+    default: return Fail(result, ConversionText::kNotBlob, target);
   }
 }
 
@@ -481,7 +450,9 @@ void EnumToValue(const TypeDescriptor* enumType, uint32_t fallbackTypeId, const 
 namespace ConversionDetail {
 
 void FailRequired(BindingResult& result, const char* target) { Fail(result, ConversionText::kRequired, target); }
-void FailNotCollection(BindingResult& result, const char* target) { Fail(result, ConversionText::kNotCollection, target); }
+void FailNotCollection(BindingResult& result, const char* target) {
+  Fail(result, ConversionText::kNotCollection, target);
+}
 void FailMapNotStructure(BindingResult& result, const char* target) {
   Fail(result, ConversionText::kMapNotStructure, target);
 }
@@ -518,7 +489,8 @@ void AssignValueToNative(BindingResult& result, const BindingRegistry& registry,
   if (!result.Ok()) return;
   if (descriptor == nullptr) return Fail(result, ConversionText::kUnregisteredStruct, target);
   if (descriptor->isEnum) return AssignEnum(result, descriptor, value, target, record, descriptor->size);
-  if (value.Kind() != ValueKind::Structure) return Fail(result, ConversionText::kNotStructure, target, descriptor->name);
+  if (value.Kind() != ValueKind::Structure)
+    return Fail(result, ConversionText::kNotStructure, target, descriptor->name);
   if (recordDepth >= kMaxRecordDepth) return Fail(result, ConversionText::kNestedTooDeeply, target);
   DepthGuard depth;
   auto* bytes = static_cast<unsigned char*>(record);
@@ -571,8 +543,7 @@ void AssignValueToField(BindingResult& result, const BindingRegistry& registry, 
         NativeRule<BindingMap<E>>::ToNative(result, registry, nullptr, value, target,
                                             *static_cast<BindingMap<E>*>(address));
       });
-    default:
-      return;
+    default: return;
   }
 }
 
@@ -635,8 +606,7 @@ void NativeFieldToValue(BindingResult& result, const BindingRegistry& registry, 
       uint32_t fallbackId = field.staticType != nullptr ? field.staticType->id : 0;
       return EnumToValue(enumType, fallbackId, address, enumType != nullptr ? enumType->size : 0, out);
     }
-    case kBindingStruct:
-      return NativeRecordToValue(result, registry, FieldReferent(registry, field), address, out);
+    case kBindingStruct: return NativeRecordToValue(result, registry, FieldReferent(registry, field), address, out);
     case kBindingVector:
       return WithElementType(field.type.element, [&]<class E>(std::type_identity<E>) {
         NativeRule<std::vector<E>>::ToValue(result, registry, nullptr, *static_cast<const std::vector<E>*>(address),
@@ -646,8 +616,7 @@ void NativeFieldToValue(BindingResult& result, const BindingRegistry& registry, 
       return WithElementType(field.type.element, [&]<class E>(std::type_identity<E>) {
         NativeRule<BindingMap<E>>::ToValue(result, registry, nullptr, *static_cast<const BindingMap<E>*>(address), out);
       });
-    default:
-      return;
+    default: return;
   }
 }
 

@@ -89,8 +89,8 @@ void AssignBool(BindingResult& result, const BindingValue& value, const char* ta
 template <class N>
 void AssignNumber(BindingResult& result, const BindingValue& value, const char* target, N& out);
 /// An Enum input becomes its enumerator's name, found through the registry.
-void AssignString(BindingResult& result, const BindingRegistry& registry, const BindingValue& value,
-                  const char* target, std::string& out);
+void AssignString(BindingResult& result, const BindingRegistry& registry, const BindingValue& value, const char* target,
+                  std::string& out);
 /// A String input is checked against the base64 alphabet and decoded; the blob is replaced.
 void AssignBlob(BindingResult& result, const BindingValue& value, const char* target, Blob& out);
 /// A deep copy of any input, Empty included.

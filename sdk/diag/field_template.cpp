@@ -34,16 +34,11 @@ FieldValue FieldValue::String(std::string value) {
 
 bool FieldValue::IsEmptyOrZero() const {
   switch (kind) {
-    case FieldKind::kBool:
-      return !boolValue;
-    case FieldKind::kSigned:
-      return signedValue == 0;
-    case FieldKind::kUnsigned:
-      return unsignedValue == 0;
-    case FieldKind::kFloat:
-      return floatValue == 0.0;
-    case FieldKind::kString:
-      return stringValue.empty();
+    case FieldKind::kBool: return !boolValue;
+    case FieldKind::kSigned: return signedValue == 0;
+    case FieldKind::kUnsigned: return unsignedValue == 0;
+    case FieldKind::kFloat: return floatValue == 0.0;
+    case FieldKind::kString: return stringValue.empty();
   }
   return false;
 }
@@ -51,17 +46,12 @@ bool FieldValue::IsEmptyOrZero() const {
 std::string FieldValue::ToText() const {
   char digits[32];
   switch (kind) {
-    case FieldKind::kBool:
-      return boolValue ? "true" : "false";
-    case FieldKind::kSigned:
-      return std::string(digits, std::to_chars(digits, digits + sizeof digits, signedValue).ptr);
+    case FieldKind::kBool: return boolValue ? "true" : "false";
+    case FieldKind::kSigned: return std::string(digits, std::to_chars(digits, digits + sizeof digits, signedValue).ptr);
     case FieldKind::kUnsigned:
       return std::string(digits, std::to_chars(digits, digits + sizeof digits, unsignedValue).ptr);
-    case FieldKind::kFloat:
-      std::snprintf(digits, sizeof digits, "%g", floatValue);
-      return digits;
-    case FieldKind::kString:
-      return stringValue;
+    case FieldKind::kFloat: std::snprintf(digits, sizeof digits, "%g", floatValue); return digits;
+    case FieldKind::kString: return stringValue;
   }
   return {};
 }
@@ -80,15 +70,11 @@ bool HasTypedNameSuffix(const std::string& name) {
 
 const char* TypedNameSuffix(FieldKind kind) {
   switch (kind) {
-    case FieldKind::kBool:
-      return "_bool";
-    case FieldKind::kFloat:
-      return "_float";
-    case FieldKind::kString:
-      return "_str";
+    case FieldKind::kBool: return "_bool";
+    case FieldKind::kFloat: return "_float";
+    case FieldKind::kString: return "_str";
     case FieldKind::kSigned:
-    case FieldKind::kUnsigned:
-      break;
+    case FieldKind::kUnsigned: break;
   }
   return "_int";
 }

@@ -132,9 +132,7 @@ namespace {
 
 using FormatDetail::ParsedSpecification;
 
-int32_t ClampToInt32(int64_t value) {
-  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
-}
+int32_t ClampToInt32(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
 
 // Copies a rendering of known length the way snprintf would: cut to room - 1, NUL-terminated,
 // the whole room reported when cut.
@@ -203,7 +201,8 @@ template <class Value>
 std::size_t CallLibrary(FormatContext& context, const char* specification, Value value) {
   int written;
   if (context.hasStarWidth && context.hasStarPrecision) {
-    written = std::snprintf(context.output, context.room, specification, context.starWidth, context.starPrecision, value);
+    written =
+        std::snprintf(context.output, context.room, specification, context.starWidth, context.starPrecision, value);
   } else if (context.hasStarWidth) {
     written = std::snprintf(context.output, context.room, specification, context.starWidth, value);
   } else if (context.hasStarPrecision) {
@@ -231,8 +230,8 @@ std::size_t FormatInteger(FormatContext& context, Integer value, const char* all
     if (conversion == 'd' || conversion == 'i' || conversion == 'u' || conversion == 'n' ||
         std::strchr(allowed, conversion) == nullptr) {
       if (conversion == 'n') return 0;
-      bool asUnsigned = conversion == 'u' ||
-                        (std::strchr(allowed, conversion) == nullptr && std::is_unsigned_v<Integer>);
+      bool asUnsigned =
+          conversion == 'u' || (std::strchr(allowed, conversion) == nullptr && std::is_unsigned_v<Integer>);
       char digits[24];
       std::to_chars_result end;
       if (asUnsigned) {

@@ -22,8 +22,8 @@ inline constexpr std::size_t kMaxSpecificationLength = 59;
 
 /// What a format operation is handed for one conversion.
 struct FormatContext {
-  char* output;       ///< where the conversion writes
-  std::size_t room;   ///< bytes left at output, the terminating NUL included (at least 1)
+  char* output;      ///< where the conversion writes
+  std::size_t room;  ///< bytes left at output, the terminating NUL included (at least 1)
   /// The specification collected so far, NUL-terminated and beginning with "%". Positional parts
   /// ("1$", "*2$") are already removed, so "%" alone asks for the argument's default rendering.
   char specification[kMaxSpecificationLength + 5];
@@ -77,7 +77,9 @@ concept HasToString = requires(const T& value) {
 };
 
 template <class T>
-concept Streamable = requires(std::ostream& stream, const T& value) { stream << value; };
+concept Streamable = requires(std::ostream& stream, const T& value) {
+  stream << value;
+};
 
 // Every argument is first brought to one of the formatter's own types; the prepared values live
 // for the duration of the formatting call.
@@ -91,10 +93,14 @@ auto Prepare(const T& value) {
   } else if constexpr (std::is_enum_v<U>) {
     return Prepare(static_cast<std::underlying_type_t<U>>(value));
   } else if constexpr (std::is_integral_v<U>) {
-    if constexpr (sizeof(U) <= 4 && std::is_signed_v<U>) return static_cast<int32_t>(value);
-    else if constexpr (sizeof(U) <= 4) return static_cast<uint32_t>(value);
-    else if constexpr (std::is_signed_v<U>) return static_cast<int64_t>(value);
-    else return static_cast<uint64_t>(value);
+    if constexpr (sizeof(U) <= 4 && std::is_signed_v<U>)
+      return static_cast<int32_t>(value);
+    else if constexpr (sizeof(U) <= 4)
+      return static_cast<uint32_t>(value);
+    else if constexpr (std::is_signed_v<U>)
+      return static_cast<int64_t>(value);
+    else
+      return static_cast<uint64_t>(value);
   } else if constexpr (std::is_floating_point_v<U>) {
     return static_cast<double>(value);
   } else if constexpr (std::is_convertible_v<const U&, const char*>) {
@@ -144,8 +150,8 @@ std::size_t FormatInto(char* buffer, std::size_t size, const char* format, const
     return FormatArgs(buffer, size, format, nullptr, nullptr, 0);
   } else {
     auto prepared = std::make_tuple(FormatDetail::Prepare(args)...);
-    return std::apply(
-        [&](auto&... values) { return FormatDetail::FormatPrepared(buffer, size, format, values...); }, prepared);
+    return std::apply([&](auto&... values) { return FormatDetail::FormatPrepared(buffer, size, format, values...); },
+                      prepared);
   }
 }
 

@@ -28,8 +28,8 @@ inline constexpr std::size_t kLogBufferSize = 4096;
 struct LogRecord {
   Platform::LocalTime time;  ///< local time of the call
   int32_t level;
-  uint64_t categoryMask;     ///< bit i stands for category i; 0 for none
-  const char* message;       ///< NUL-terminated, at most 4095 characters
+  uint64_t categoryMask;  ///< bit i stands for category i; 0 for none
+  const char* message;    ///< NUL-terminated, at most 4095 characters
 };
 
 /// The six-character text of a level ("   ???" for a level outside 0..3).
@@ -38,7 +38,6 @@ const char* LevelText(int32_t level) noexcept;
 /// Formats printf-style (the C library's conversions) and hands the record to every target that
 /// accepts it. A record the logger's level, disabled or muted test refuses costs no formatting.
 void Log(int32_t level, uint64_t categoryMask, const char* format, ...) noexcept ORB_PRINTF_FORMAT(3, 4);
-void LogV(int32_t level, uint64_t categoryMask, const char* format, va_list arguments) noexcept
-    ORB_PRINTF_FORMAT(3, 0);
+void LogV(int32_t level, uint64_t categoryMask, const char* format, va_list arguments) noexcept ORB_PRINTF_FORMAT(3, 0);
 
 }  // namespace Vela::Sdk

@@ -13,7 +13,8 @@ namespace {
 // slot while another thread registers a name without either seeing half a name.
 constexpr uint32_t Pack(const char* name) {
   uint32_t packed = 0;
-  for (int i = 0; i < 3 && name[i] != '\0'; ++i) packed |= static_cast<uint32_t>(static_cast<unsigned char>(name[i])) << (8 * i);
+  for (int i = 0; i < 3 && name[i] != '\0'; ++i)
+    packed |= static_cast<uint32_t>(static_cast<unsigned char>(name[i])) << (8 * i);
   return packed;
 }
 

@@ -58,8 +58,10 @@ std::size_t FormatUptime(char* buffer, std::size_t size) noexcept {
   if (buffer == nullptr || size == 0) return 0;
   uint64_t now = Platform::HighResolutionCounter();
   uint64_t start = 0;
-  if (!counterStart.compare_exchange_strong(start, now, std::memory_order_relaxed)) now = std::max(now, start);
-  else start = now;
+  if (!counterStart.compare_exchange_strong(start, now, std::memory_order_relaxed))
+    now = std::max(now, start);
+  else
+    start = now;
   uint64_t frequency = Platform::HighResolutionFrequency();
   if (frequency == 0) frequency = 1;
   uint64_t elapsed = now - start;
@@ -108,19 +110,13 @@ std::size_t RenderLogLine(const char* lineFormat, const LogRecord& record, char*
         FormatUptime(piece, sizeof piece);
         writer.Append(piece);
         break;
-      case 'L':
-        writer.Append(LevelText(record.level));
-        break;
-      case 'M':
-        writer.Append(record.message);
-        break;
+      case 'L': writer.Append(LevelText(record.level)); break;
+      case 'M': writer.Append(record.message); break;
       case 'T':
         std::snprintf(piece, sizeof piece, "%p", reinterpret_cast<void*>(Platform::CurrentThreadId()));
         writer.Append(piece);
         break;
-      default:
-        writer.Append(code);
-        break;
+      default: writer.Append(code); break;
     }
   }
   std::size_t length = writer.Length();

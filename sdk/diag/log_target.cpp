@@ -42,9 +42,18 @@ class LogTargetAccess {
 
 LogTarget::LogTarget()
     : lineFormat_(kDefaultLineFormat),
-      interface_{&InterfaceVersion,   &SetMinimumLevelSlot, &GetMinimumLevelSlot,           &SetCategoryMasksSlot,
-                 &GetAcceptedMaskSlot, &GetMutedMaskSlot,   &NameSlot,                      &LogTargetAccess::LineFormatSlot,
-                 &RegisterSlot,        &UnregisterSlot,     &IsRegisteredSlot,              &WriteSlot,
+      interface_{&InterfaceVersion,
+                 &SetMinimumLevelSlot,
+                 &GetMinimumLevelSlot,
+                 &SetCategoryMasksSlot,
+                 &GetAcceptedMaskSlot,
+                 &GetMutedMaskSlot,
+                 &NameSlot,
+                 &LogTargetAccess::LineFormatSlot,
+                 &RegisterSlot,
+                 &UnregisterSlot,
+                 &IsRegisteredSlot,
+                 &WriteSlot,
                  this} {}
 
 LogTarget::~LogTarget() { LogTarget::Detach(); }

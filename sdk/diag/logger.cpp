@@ -15,7 +15,7 @@ std::atomic<Logger*> Logger::current_{nullptr};
 namespace {
 
 std::mutex lifecycle;
-int referenceCount = 0;        // guarded by lifecycle
+int referenceCount = 0;         // guarded by lifecycle
 bool libraryReference = false;  // guarded by lifecycle: the library holds one of the references
 
 // Gives the library's reference back when the library is unloaded (or the process ends), so an

@@ -23,9 +23,7 @@ AppModule::AppModule(std::string shortName) : shortName_(std::move(shortName)) {
 // itself stays with the library.
 AppModule::~AppModule() = default;
 
-HostFunctionTable* AppModule::Table() const {
-  return services_ == nullptr ? nullptr : services_->functions;
-}
+HostFunctionTable* AppModule::Table() const { return services_ == nullptr ? nullptr : services_->functions; }
 
 void AppModule::SendRequest(HostResponse* response, HostRequest* request) {
   if (HostFunctionTable* table = Table(); table != nullptr && table->sendRequest != nullptr) {
@@ -45,8 +43,8 @@ void AppModule::FireEvent(HostEvent* event) {
   }
 }
 
-void AppModule::AddEventListener(const char* name, uintptr_t hostContext, HostEventCallback callback,
-                                 void* userData, int32_t flag) {
+void AppModule::AddEventListener(const char* name, uintptr_t hostContext, HostEventCallback callback, void* userData,
+                                 int32_t flag) {
   if (HostFunctionTable* table = Table(); table != nullptr && table->addEventListener != nullptr) {
     table->addEventListener(table, name, hostContext, callback, userData, flag);
   }
@@ -136,7 +134,8 @@ void AppModule::InstallLogTarget() {
 void AppModule::CreateTelemetrySink() { telemetry_ = std::make_unique<TelemetrySink>(*this); }
 
 void AppModule::AddServiceProxyListeners() {
-  for (const char* name : {kOnServiceProxyUuidEventName, kOnServiceProxyMethodEventName, kOnServiceProxyAsyncEventName}) {
+  for (const char* name :
+       {kOnServiceProxyUuidEventName, kOnServiceProxyMethodEventName, kOnServiceProxyAsyncEventName}) {
     AddHostListener(name, &Deliver<PluginServiceProxyResponse>, 1);
   }
 }

@@ -24,11 +24,11 @@
 #include "sdk/binding/value_conversion.h"
 #include "sdk/diag/format.h"
 #include "sdk/host/abi/host_abi.h"
+#include "sdk/host/host_event_types.h"
 #include "sdk/host/lcds_class_names.h"
 #include "sdk/host/outgoing_request.h"
 #include "sdk/host/plugin_api_version.h"
 #include "sdk/host/plugin_identity.h"
-#include "sdk/host/host_event_types.h"
 #include "sdk/host/scheduled_task_table.h"
 #include "sdk/host/trace_hook.h"
 
@@ -77,13 +77,13 @@ class AppModule {
   /// Slot 6 (host function 2): the host reads the event during the call only.
   virtual void FireEvent(HostEvent* event);
   /// Slot 7 (host function 3).
-  virtual void AddEventListener(const char* name, uintptr_t hostContext, HostEventCallback callback,
-                                void* userData, int32_t flag);
+  virtual void AddEventListener(const char* name, uintptr_t hostContext, HostEventCallback callback, void* userData,
+                                int32_t flag);
   /// Slot 8 (host function 4).
   virtual void RemoveEventListener(const char* name, uintptr_t hostContext);
   /// Slot 9 (host function 5): the host calls callback(context) once, after the delay.
-  virtual void Schedule(const char* label, HostTaskCallback callback, void* context,
-                        double delaySeconds, int32_t flags);
+  virtual void Schedule(const char* label, HostTaskCallback callback, void* context, double delaySeconds,
+                        int32_t flags);
   /// Slot 10 (host function 6): lets the host run pending work.
   virtual void Yield();
   /// Slot 11 (host function 7).

@@ -53,8 +53,8 @@ Maybe<BindingValue> AppModule::RequestValue(int32_t method, const std::string& u
   return body;
 }
 
-Maybe<void> AppModule::InvokeLcdsValue(const std::string& destination, const std::string& method,
-                                       BindingValue argument, const TypeSpec& spec) {
+Maybe<void> AppModule::InvokeLcdsValue(const std::string& destination, const std::string& method, BindingValue argument,
+                                       const TypeSpec& spec) {
   AnnotateLcdsClasses(argument, spec, lcdsClassNames_);
   BindingValue list;
   list.Append() = std::move(argument);

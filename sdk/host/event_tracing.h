@@ -37,8 +37,7 @@ struct TracingEventData {
 
 using TracingHandle = uint64_t;
 using TracingEnableCallback = void (*)(const TracingGuid* source, uint32_t isEnabled, uint8_t level,
-                                       uint64_t matchAnyKeyword, uint64_t matchAllKeyword, void* filter,
-                                       void* context);
+                                       uint64_t matchAnyKeyword, uint64_t matchAllKeyword, void* filter, void* context);
 using TracingRegisterFn = uint32_t (*)(const TracingGuid* provider, TracingEnableCallback callback, void* context,
                                        TracingHandle* handle);
 using TracingWriteFn = uint32_t (*)(TracingHandle handle, const TracingEventDescriptor* event, uint32_t dataCount,

@@ -29,7 +29,8 @@ void AnnotateSpec(BindingValue& value, const TypeSpec& spec, const LcdsClassName
 void AnnotateRecord(BindingValue& value, const TypeDescriptor* record, const LcdsClassNames& classNames) {
   if (record == nullptr || record->isEnum || value.Kind() != ValueKind::Structure) return;
   for (const FieldDescriptor& field : record->fields) {
-    if (value.FindMember(field.name) != nullptr) AnnotateSpec(value.MemberForWriting(field.name), field.type, classNames);
+    if (value.FindMember(field.name) != nullptr)
+      AnnotateSpec(value.MemberForWriting(field.name), field.type, classNames);
   }
   auto found = classNames.find(record->name);
   if (found != classNames.end()) value.MemberForWriting(kLcdsClassMember) = std::string_view(found->second);

@@ -69,7 +69,9 @@ Maybe<BindingValue> ReadResponseBody(HostResponse& response, int32_t method, con
     text.reserve(static_cast<std::size_t>(std::min(hint, kStreamReserveLimit)));
     bool read = ReadStream(response, text, yield);
     if (response.streamRelease != nullptr) response.streamRelease(response.streamContext);
-    if (!read) return Failure::FromTemplate(0, OutgoingText::kStreamedResponse, MethodText(method), url, OutgoingText::kStreamReadError);
+    if (!read)
+      return Failure::FromTemplate(0, OutgoingText::kStreamedResponse, MethodText(method), url,
+                                   OutgoingText::kStreamReadError);
     BindingResult parsed = JsonToValue(text);
     if (!parsed.Ok()) {
       return Failure::FromTemplate(0, OutgoingText::kStreamedResponse, MethodText(method), url, parsed.ErrorText());

@@ -14,7 +14,7 @@
 
 /// Defines the library's only export: it builds the module with `create` (an AppModule* (*)())
 /// and answers the host's handshake. Nothing is thrown out of it.
-#define ORB_PLUGIN_ENTRY(create)                                                                \
+#define ORB_PLUGIN_ENTRY(create)                                                               \
   extern "C" ORB_EXPORT int ORB_PLUGIN_ENTRY_SYMBOL(::Vela::Sdk::PluginHandshake* handshake) { \
-    return ::Vela::Sdk::LoadPlugin(handshake, (create));                                        \
+    return ::Vela::Sdk::LoadPlugin(handshake, (create));                                       \
   }

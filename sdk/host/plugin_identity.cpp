@@ -21,8 +21,8 @@ PluginIdentity MakePluginIdentity(std::string_view shortName, const PluginKind& 
   if (kind.name != kBackendKind.name && kind.name != kFrontendKind.name) {
     Log(kLogError, 0, "            Plugin Manager| %s", UnknownPluginKindText(shortName, kind.name).c_str());
   }
-  return PluginIdentity{std::string(prefix) + std::string(shortName), std::string(shortName),
-                        std::string(kind.name), std::string(kind.qualifier)};
+  return PluginIdentity{std::string(prefix) + std::string(shortName), std::string(shortName), std::string(kind.name),
+                        std::string(kind.qualifier)};
 }
 
 }  // namespace Vela::Sdk

@@ -16,18 +16,14 @@
 
 namespace Vela::Sdk::Platform {
 
-void* ReserveRegion() noexcept {
-  return VirtualAlloc(nullptr, kRegionSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-}
+void* ReserveRegion() noexcept { return VirtualAlloc(nullptr, kRegionSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE); }
 
 void ReleaseRegion(void* region) noexcept {
   if (region != nullptr) VirtualFree(region, 0, MEM_RELEASE);
 }
 
 namespace {
-CRITICAL_SECTION* Native(unsigned char* storage) {
-  return std::launder(reinterpret_cast<CRITICAL_SECTION*>(storage));
-}
+CRITICAL_SECTION* Native(unsigned char* storage) { return std::launder(reinterpret_cast<CRITICAL_SECTION*>(storage)); }
 }  // namespace
 
 static_assert(sizeof(CRITICAL_SECTION) <= RecursiveLock::kStorageSize);
@@ -132,8 +128,8 @@ std::string LibraryError() {
   lastLibraryError = ERROR_SUCCESS;
   if (code == ERROR_SUCCESS) return {};
   char text[512];
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                text, sizeof text, nullptr);
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                                sizeof text, nullptr);
   std::string reason(text, length);
   while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) {
     reason.pop_back();
@@ -141,8 +137,6 @@ std::string LibraryError() {
   return reason.empty() ? "system error " + std::to_string(code) : reason;
 }
 
-std::size_t UsableSize(const void* block) noexcept {
-  return block == nullptr ? 0 : _msize(const_cast<void*>(block));
-}
+std::size_t UsableSize(const void* block) noexcept { return block == nullptr ? 0 : _msize(const_cast<void*>(block)); }
 
 }  // namespace Vela::Sdk::Platform

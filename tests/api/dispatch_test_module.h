@@ -45,7 +45,10 @@ class TestModule {
   TestModule() {
     registry.Initialise();
     RegisterEnum<Color>(registry, "Color").Value("Red", Color::Red).Value("Blue", Color::Blue);
-    RegisterStruct<Item>(registry, "Item").Field("id", &Item::id).Field("name", &Item::name).Field("color", &Item::color);
+    RegisterStruct<Item>(registry, "Item")
+        .Field("id", &Item::id)
+        .Field("name", &Item::name)
+        .Field("color", &Item::color);
     RegisterStruct<Probe>(registry, "Probe")
         .Field("id", &Probe::id)
         .Field("count", &Probe::count)

@@ -15,11 +15,18 @@ TEST(MethodText, NamesTheSevenMethodsAndNothingElse) {
     int32_t code;
     std::string text;
   } rows[] = {
-      {kMethodNone, ""},   {kMethodDelete, "DELETE"},   {kMethodGet, "GET"},
-      {kMethodHead, "HEAD"}, {kMethodOptions, "OPTIONS"}, {kMethodPatch, "PATCH"},
-      {kMethodPost, "POST"}, {kMethodPut, "PUT"},
+      {kMethodNone, ""},
+      {kMethodDelete, "DELETE"},
+      {kMethodGet, "GET"},
+      {kMethodHead, "HEAD"},
+      {kMethodOptions, "OPTIONS"},
+      {kMethodPatch, "PATCH"},
+      {kMethodPost, "POST"},
+      {kMethodPut, "PUT"},
       // A custom method's name travels beside the code.
-      {kMethodCustom, ""}, {9, ""}, {-1, ""},
+      {kMethodCustom, ""},
+      {9, ""},
+      {-1, ""},
   };
   for (const auto& row : rows) EXPECT_EQ(MethodText(row.code), row.text) << row.code;
 }

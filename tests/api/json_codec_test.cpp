@@ -47,7 +47,8 @@ TEST(JsonCodec, ReadsNumbersAsRapidJsonClassifiesThem) {
       {"\t\r\nfalse", BindingValue(false)},
       {"\"a\\u00e9\\ud83d\\ude00\"", BindingValue("a\xC3\xA9\xF0\x9F\x98\x80")},
       {"[null,1]", Collection({BindingValue(), BindingValue(uint64_t{1})})},
-      {"[[],{}]", Collection({Collection({}), [] {
+      {"[[],{}]", Collection({Collection({}),
+                              [] {
                                 BindingValue object;
                                 object.MakeStructure();
                                 return object;
@@ -170,10 +171,9 @@ TEST(JsonCodec, NestingIsBoundedWithoutExhaustingTheStack) {
 }
 
 // The deliberately varied document used for the prefix and corruption sweeps.
-const char kSample[] =
-    R"({"accountId":18446744073709551615,"msgId":"0f8fad5b-d9cb-469f-a165-70867728950e",)"
-    R"("type":"championMastery","params":["a","\u00e9\n",-12,0.5,1e-7,true,null,{"x":[[]]}],)"
-    R"("nested":{"deep":{"deeper":[1,2,{"z":false}]}},"empty":"","neg":-9223372036854775808})";
+const char kSample[] = R"({"accountId":18446744073709551615,"msgId":"0f8fad5b-d9cb-469f-a165-70867728950e",)"
+                       R"("type":"championMastery","params":["a","\u00e9\n",-12,0.5,1e-7,true,null,{"x":[[]]}],)"
+                       R"("nested":{"deep":{"deeper":[1,2,{"z":false}]}},"empty":"","neg":-9223372036854775808})";
 
 TEST(JsonCodec, EveryPrefixOfADocumentReadsOrFailsCleanly) {
   std::string document = kSample;
@@ -251,8 +251,8 @@ TEST(JsonCodec, WritesEveryKindCompactly) {
 
 TEST(JsonCodec, EnumsAreNamedWhenTheResolverKnowsThem) {
   TestEnumNames names;
-  BindingValue value = Collection({BindingValue(EnumPayload{1, 77}), BindingValue(EnumPayload{2, 77}),
-                                   BindingValue(EnumPayload{1, 78})});
+  BindingValue value = Collection(
+      {BindingValue(EnumPayload{1, 77}), BindingValue(EnumPayload{2, 77}), BindingValue(EnumPayload{1, 78})});
   EXPECT_EQ(ValueToJson(value, &names), R"(["Running",2,1])");
 }
 
@@ -262,7 +262,8 @@ TEST(JsonCodec, IndentedOutputUsesTheGivenNewline) {
   value.MemberForWriting("b").MakeStructure();
   value.MemberForWriting("c") = "line\nbreak";
 
-  const char* expected = "{\n    \"a\": [\n        1,\n        true\n    ],\n    \"b\": {},\n    \"c\": \"line\\nbreak\"\n}";
+  const char* expected =
+      "{\n    \"a\": [\n        1,\n        true\n    ],\n    \"b\": {},\n    \"c\": \"line\\nbreak\"\n}";
   EXPECT_EQ(ValueToJson(value, nullptr, "\n"), expected);
 
   std::string crlf = ValueToJson(value, nullptr, "\r\n");
@@ -274,8 +275,9 @@ TEST(JsonCodec, IndentedOutputUsesTheGivenNewline) {
   EXPECT_EQ(crlf, expectedCrlf);
 
   EXPECT_EQ(ValueToJson(value, nullptr, ""), R"({"a":[1,true],"b":{},"c":"line\nbreak"})");
-  EXPECT_EQ(ValueToJson(value, nullptr, "<br>"), "{<br>    \"a\": [<br>        1,<br>        true<br>    ],<br>"
-                                                 "    \"b\": {},<br>    \"c\": \"line\\nbreak\"<br>}");
+  EXPECT_EQ(ValueToJson(value, nullptr, "<br>"),
+            "{<br>    \"a\": [<br>        1,<br>        true<br>    ],<br>"
+            "    \"b\": {},<br>    \"c\": \"line\\nbreak\"<br>}");
 }
 
 TEST(JsonCodec, ValuesSurviveTheRoundTrip) {
@@ -284,7 +286,8 @@ TEST(JsonCodec, ValuesSurviveTheRoundTrip) {
   value.MemberForWriting("u") = std::numeric_limits<uint64_t>::max();
   value.MemberForWriting("s") = std::numeric_limits<int64_t>::min();
   BindingValue& floats = value.MemberForWriting("f");
-  const double doubles[] = {0.1, -0.0, 1.0 / 3.0, 5e-324, 2.2250738585072014e-308, 1.7976931348623157e308, 123456789.125};
+  const double doubles[] = {0.1,          -0.0, 1.0 / 3.0, 5e-324, 2.2250738585072014e-308, 1.7976931348623157e308,
+                            123456789.125};
   for (double number : doubles) floats.Append() = number;
   value.MemberForWriting("t") = "tab\t quote\" \xE2\x82\xAC \x7F";
   value.MemberForWriting("nul") = std::string_view("a\0b", 3);

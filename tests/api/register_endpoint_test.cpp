@@ -117,8 +117,7 @@ TEST(EndpointRegistration, HandleOfAResetRegistryIsRefused) {
 
 TEST(EndpointRegistration, CustomMethodsAnswerTheirNameOnly) {
   TestModule module;
-  RegisterEndpoint(module.registry, module, kMethodCustom, "/custom", &TestModule::GetItems,
-                   {.customMethod = "PURGE"});
+  RegisterEndpoint(module.registry, module, kMethodCustom, "/custom", &TestModule::GetItems, {.customMethod = "PURGE"});
   const FunctionDescriptor* function = module.registry.FindFunction("Custom");
   ASSERT_NE(function, nullptr);
   const FunctionRegistration* registration = FunctionRegistration::Of(*function);
@@ -162,7 +161,9 @@ TEST(EndpointRegistration, RefusesInconsistentEndpoints) {
        "The type of argument 'u' of 'PostU' is not registered."},
       {[&] { RegisterEndpoint(registry, refusals, kMethodGet, "/u", &Refusals::GivesUnregistered); },
        "The result type of 'GetU' is not registered."},
-      {[&] { RegisterEndpoint(registry, refusals, kMethodGet, "/t", &Refusals::TakesTwo, {{"a"}, {"a"}}); },
+      {[&] {
+         RegisterEndpoint(registry, refusals, kMethodGet, "/t", &Refusals::TakesTwo, {{"a"}, {"a"}});
+       },
        "Argument 'a' of 'GetT' is named twice."},
       {[&] { RegisterEndpoint(registry, refusals, kMethodGet, "/t", &Refusals::TakesOne, {{""}}); },
        "Argument 0 of 'GetT' has no name."},

@@ -208,8 +208,10 @@ TEST_F(RequestDispatch, BindingFailuresCarryTheirTexts) {
       {"/probe/1?list.08=z", "Index 08 is in an incorrect format"},
       {"/probe/1?list.4294967296=z", "Index 4294967296 is out of range"},
       {"/probe/1?list.99999999999999999999999=z", "Index 99999999999999999999999 is out of range"},
-      {"/probe/1?object={bad", "Couldn't deserialize JSON value for parameter 'object' of 'GetProbeById': " + jsonError},
-      {"/probe/1?object=---%20[", "Couldn't deserialize YAML value for parameter 'object' of 'GetProbeById': " + yamlError},
+      {"/probe/1?object={bad",
+       "Couldn't deserialize JSON value for parameter 'object' of 'GetProbeById': " + jsonError},
+      {"/probe/1?object=---%20[",
+       "Couldn't deserialize YAML value for parameter 'object' of 'GetProbeById': " + yamlError},
       {"/probe/1?object=%81%01",
        "Couldn't deserialize MessagePack value for parameter 'object' of 'GetProbeById': " + packError},
       {"/probe/1?X-Count=abc", "Value abc for 'X-Count' of type int64 is in an incorrect format"},
@@ -296,8 +298,11 @@ TEST_F(RequestDispatch, UnmatchedRoutesAndForeignHandlesAreInvalidFunctions) {
     int32_t method;
     const char* url;
   };
-  const Row rows[] = {{kMethodGet, "/elsewhere"}, {kMethodPost, "/probe/1"}, {kMethodGet, nullptr},
-                      {kMethodGet, "/probe/a/b"}, {99, "/probe/1"}};
+  const Row rows[] = {{kMethodGet, "/elsewhere"},
+                      {kMethodPost, "/probe/1"},
+                      {kMethodGet, nullptr},
+                      {kMethodGet, "/probe/a/b"},
+                      {99, "/probe/1"}};
   for (const Row& row : rows) {
     Reply reply = Call(kProbe, MakeRequest(row.method, row.url));
     EXPECT_EQ(reply.error, "Invalid function") << (row.url ? row.url : "null");

@@ -114,8 +114,8 @@ TEST(YamlReader, DecimalTextsReadExactlyAsStrtodReadsThem) {
     return state >> 33;
   };
   for (int i = 0; i < 20000; ++i) {
-    std::string text = (next() % 4 == 0 ? "-" : "") + std::to_string(next() % 100000000) + "." +
-                       std::to_string(next() % 10000000);
+    std::string text =
+        (next() % 4 == 0 ? "-" : "") + std::to_string(next() % 100000000) + "." + std::to_string(next() % 10000000);
     if (next() % 2 == 0) text += "e" + std::to_string(static_cast<int>(next() % 40) - 20);
     double expected = std::strtod(text.c_str(), nullptr);
     BindingResult result = YamlToValue(text);

@@ -79,11 +79,12 @@ TEST_F(ApiHelp, FunctionEpytextListsEveryPartInOrder) {
   settings.tags = {"Plugins", "Plugin x"};
   settings.threadSafe = true;
   settings.async = true;
-  FunctionDescriptor* function = AddFunction(
-      registry_, "Set",
-      {Argument("count", TypeSpec{kBindingInt32}, "How {many}", true), Argument("quiet", TypeSpec{kBindingBool}, "", true),
-       Argument("letters", TypeSpecOf<BindingMap<Letter>>(registry_), "a-b", false)},
-      std::move(settings));
+  FunctionDescriptor* function =
+      AddFunction(registry_, "Set",
+                  {Argument("count", TypeSpec{kBindingInt32}, "How {many}", true),
+                   Argument("quiet", TypeSpec{kBindingBool}, "", true),
+                   Argument("letters", TypeSpecOf<BindingMap<Letter>>(registry_), "a-b", false)},
+                  std::move(settings));
   EXPECT_EQ(FunctionEpytext(*function),
             "Sets E{lb}xE{rb}\r\n\r\n"
             "E{-}1 means none\r\n\r\n"
@@ -131,7 +132,8 @@ TEST_F(ApiHelp, EnumEpytextListsEnumeratorsByValueThenSize) {
 }
 
 TEST_F(ApiHelp, EventEpytextAlwaysStartsWithItsParagraph) {
-  EXPECT_EQ(EventEpytext(*registry_.FindEvent("OnCallback")), "Fired when a callback is invoked.\r\n\r\n@tags: $builtin\r\n");
+  EXPECT_EQ(EventEpytext(*registry_.FindEvent("OnCallback")),
+            "Fired when a callback is invoked.\r\n\r\n@tags: $builtin\r\n");
   EventBuilder bare = registry_.GetOrCreateEvent("OnBare", Type("Note"));
   EXPECT_EQ(EventEpytext(*bare.descriptor), "\r\n\r\n");
 }

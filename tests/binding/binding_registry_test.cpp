@@ -69,11 +69,10 @@ TEST(BindingRegistry, TypeRegisteredTwiceKeepsTheFirstDescription) {
 
 TEST(BindingRegistry, EnumeratorOfAnExistingNameTakesTheNewValue) {
   BindingRegistry registry;
-  TypeDescriptor& color =
-      *registry.BeginType("Color", 4, StaticType::Name<Demo::Color>(), true)
-           .AddEnumerator("None", 0, "nothing")
-           .AddEnumerator("None", 5, "five")
-           .descriptor;
+  TypeDescriptor& color = *registry.BeginType("Color", 4, StaticType::Name<Demo::Color>(), true)
+                               .AddEnumerator("None", 0, "nothing")
+                               .AddEnumerator("None", 5, "five")
+                               .descriptor;
   ASSERT_EQ(color.enumerators.size(), 1u);
   EXPECT_EQ(color.enumerators.at("None").value, 5);
   EXPECT_EQ(color.enumerators.at("None").description, "five");

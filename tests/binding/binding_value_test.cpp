@@ -27,9 +27,9 @@ std::vector<std::string> MemberNames(const BindingValue& value) {
 
 TEST(BindingValue, KindNames) {
   const std::pair<ValueKind, const char*> rows[] = {
-      {ValueKind::Empty, "empty"},   {ValueKind::Bool, "bool"},       {ValueKind::Signed, "signed"},
-      {ValueKind::Unsigned, "unsigned"}, {ValueKind::Float, "float"},  {ValueKind::String, "string"},
-      {ValueKind::Blob, "blob"},     {ValueKind::Enum, "enum"},       {ValueKind::Collection, "collection"},
+      {ValueKind::Empty, "empty"},         {ValueKind::Bool, "bool"},        {ValueKind::Signed, "signed"},
+      {ValueKind::Unsigned, "unsigned"},   {ValueKind::Float, "float"},      {ValueKind::String, "string"},
+      {ValueKind::Blob, "blob"},           {ValueKind::Enum, "enum"},        {ValueKind::Collection, "collection"},
       {ValueKind::Structure, "structure"}, {static_cast<ValueKind>(10), ""}, {static_cast<ValueKind>(255), ""},
   };
   for (auto [kind, name] : rows) EXPECT_STREQ(ValueKindName(kind), name) << static_cast<int>(kind);
@@ -57,10 +57,18 @@ TEST(BindingValue, SizeByKind) {
   BindingValue structure;
   structure.MemberForWriting("x");
   const std::pair<BindingValue, std::size_t> rows[] = {
-      {BindingValue(), 0},     {BindingValue(true), 1},           {BindingValue(int64_t{7}), 1},
-      {BindingValue(7u), 1},   {BindingValue(2.5), 1},            {BindingValue(EnumPayload{3, 9}), 1},
-      {BindingValue("abc"), 3}, {BindingValue("a\0b", 3), 3},     {BindingValue(""), 0},
-      {BindingValue(BindingValue::Blob{1, 2}), 2}, {collection, 3}, {structure, 1},
+      {BindingValue(), 0},
+      {BindingValue(true), 1},
+      {BindingValue(int64_t{7}), 1},
+      {BindingValue(7u), 1},
+      {BindingValue(2.5), 1},
+      {BindingValue(EnumPayload{3, 9}), 1},
+      {BindingValue("abc"), 3},
+      {BindingValue("a\0b", 3), 3},
+      {BindingValue(""), 0},
+      {BindingValue(BindingValue::Blob{1, 2}), 2},
+      {collection, 3},
+      {structure, 1},
   };
   for (const auto& [value, size] : rows) EXPECT_EQ(value.Size(), size) << ValueKindName(value.Kind());
 }
@@ -275,7 +283,8 @@ struct Model {
       break;
     case ValueKind::Blob: {
       auto bytes = value.GetBlob();
-      if (BindingValue::Blob(bytes.begin(), bytes.end()) != std::get<BindingValue::Blob>(model.scalar)) return fail("blob");
+      if (BindingValue::Blob(bytes.begin(), bytes.end()) != std::get<BindingValue::Blob>(model.scalar))
+        return fail("blob");
       break;
     }
     case ValueKind::Enum:
@@ -301,8 +310,7 @@ struct Model {
       }
       break;
     }
-    default:
-      break;
+    default: break;
   }
   return ::testing::AssertionSuccess();
 }
@@ -320,8 +328,8 @@ class RandomTrees {
   int Next(int bound) { return std::uniform_int_distribution<int>(0, bound - 1)(random_); }
 
   std::string Text() {
-    static const std::string pool[] = {"", "a", "b", "B", "ab", "id", std::string("z\0y", 3), "\xC3\xA9",
-                                       std::string(60, 'L'), std::string(300, 'H')};
+    static const std::string pool[] = {
+        "", "a", "b", "B", "ab", "id", std::string("z\0y", 3), "\xC3\xA9", std::string(60, 'L'), std::string(300, 'H')};
     return pool[Next(10)];
   }
 
@@ -439,8 +447,8 @@ class RandomTrees {
         Place to = Pick(target);
         if (from.value == to.value) break;
         Model moved = *from.model;
-        bool intoItsOwnPart = to.path.size() > from.path.size() &&
-                              std::equal(from.path.begin(), from.path.end(), to.path.begin());
+        bool intoItsOwnPart =
+            to.path.size() > from.path.size() && std::equal(from.path.begin(), from.path.end(), to.path.begin());
         *to.value = std::move(*from.value);
         if (!intoItsOwnPart) *from.model = Model{};
         *to.model = moved;
@@ -452,9 +460,7 @@ class RandomTrees {
           models[target] = Model{};
         }
         break;
-      default:
-        Mutate(Pick(target));
-        break;
+      default: Mutate(Pick(target)); break;
     }
   }
 
@@ -474,9 +480,9 @@ TEST(BindingValue, RandomisedTreesFollowTheReferenceModel) {
       for (int step = 0; step < 3000; ++step) {
         trees.Step();
         for (int root = 0; root < RandomTrees::kRoots; ++root) {
-          ASSERT_TRUE(Same(trees.roots[root], trees.models[root], "seed " + std::to_string(seed) + " step " +
-                                                                       std::to_string(step) + " root " +
-                                                                       std::to_string(root)));
+          ASSERT_TRUE(
+              Same(trees.roots[root], trees.models[root],
+                   "seed " + std::to_string(seed) + " step " + std::to_string(step) + " root " + std::to_string(root)));
         }
       }
       for (BindingValue& root : trees.roots) {

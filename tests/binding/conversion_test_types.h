@@ -96,7 +96,10 @@ struct Unregistered {
 };
 
 inline void RegisterTestTypes(BindingRegistry& registry) {
-  RegisterEnum<Phase>(registry, "Phase").Value("None", Phase::None).Value("Running", Phase::Running).Value("Done", Phase::Done);
+  RegisterEnum<Phase>(registry, "Phase")
+      .Value("None", Phase::None)
+      .Value("Running", Phase::Running)
+      .Value("Done", Phase::Done);
   RegisterEnum<Tiny>(registry, "Tiny").Value("Minus", Tiny::Minus).Value("Plus", Tiny::Plus);
   RegisterEnum<Wide>(registry, "Wide").Value("Minus", Wide::Minus).Value("Plus", Wide::Plus);
   RegisterEnum<Short>(registry, "Short").Value("Zero", Short::Zero).Value("Large", Short::Large);
@@ -136,7 +139,9 @@ inline void RegisterTestTypes(BindingRegistry& registry) {
       .Field("maybeNumber", &Everything::maybeNumber)
       .Field("maybeText", &Everything::maybeText)
       .Field("maybeInner", &Everything::maybeInner);
-  RegisterStruct<Required>(registry, "Required").Field("id", &Required::id, kFieldRequired).Field("note", &Required::note);
+  RegisterStruct<Required>(registry, "Required")
+      .Field("id", &Required::id, kFieldRequired)
+      .Field("note", &Required::note);
   RegisterStruct<Sparse>(registry, "Sparse")
       .Field("number", &Sparse::number, kFieldOmitEmpty)
       .Field("real", &Sparse::real, kFieldOmitEmpty)

@@ -65,10 +65,11 @@ class FlatApiDescriptionTest : public ::testing::Test {
     get.help = "Help.";
     get.threadSafe = true;
     get.async = true;
-    registry.RegisterFunction("GetMessages",
-                              {{"color", 0, "Which color", true, {kBindingEnum, kBindingNone, color}, {}},
-                               {"raw", 0, "", false, {kBindingInt32, kBindingNone, message}, {kBindingString, kBindingNone, nullptr}}},
-                              std::move(get));
+    registry.RegisterFunction(
+        "GetMessages",
+        {{"color", 0, "Which color", true, {kBindingEnum, kBindingNone, color}, {}},
+         {"raw", 0, "", false, {kBindingInt32, kBindingNone, message}, {kBindingString, kBindingNone, nullptr}}},
+        std::move(get));
     FunctionSettings put;
     put.returns = {kBindingStruct, kBindingNone, message};
     put.hostReturns = {kBindingObject, kBindingNone, nullptr};

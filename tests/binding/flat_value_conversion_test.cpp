@@ -170,7 +170,8 @@ TEST(FlatValueConversion, NestingIsBoundedInBothDirections) {
   BindingResult deepest;
   FlatToValue(link(kMaxFlatDepth), "body", deepest);
   EXPECT_TRUE(deepest.Ok()) << deepest.ErrorText();
-  EXPECT_EQ(ReadError(link(kMaxFlatDepth + 1)), "Couldn't assign value to 'body' because the input is nested deeper than 512 levels.");
+  EXPECT_EQ(ReadError(link(kMaxFlatDepth + 1)),
+            "Couldn't assign value to 'body' because the input is nested deeper than 512 levels.");
 
   FlatValue flat{};
   EXPECT_TRUE(ValueToFlat(deepest.Value(), &flat, nullptr));

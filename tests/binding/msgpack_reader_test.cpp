@@ -84,7 +84,8 @@ TEST(MessagePackReader, MapsOfEveryWidthIterateByName) {
     BindingResult result = Decode(bytes);
     ASSERT_TRUE(result.Ok()) << result.ErrorText();
     std::string order;
-    for (auto member : result.Value().Members()) order += std::string(member.name) + "=" + std::to_string(member.value.GetSigned());
+    for (auto member : result.Value().Members())
+      order += std::string(member.name) + "=" + std::to_string(member.value.GetSigned());
     EXPECT_EQ(order, "a=2b=1");
   }
 }
@@ -264,19 +265,11 @@ TEST(MessagePackReader, LooksLikeMessagePackOnlyForMapsAndArrays) {
 
 // A document touching every kind, with nesting, used for the prefix and corruption sweeps.
 Bytes SampleDocument() {
-  Bytes bytes = {0x84,
-                 0xA2, 'i', 'd', 0xCF, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
-                 0xA4, 'l', 'i', 's', 't', 0xDC, 0x00, 0x06,
-                 0xD9, 0x03, 'a', 'b', 'c',
-                 0xCB, 0x3F, 0xF8, 0, 0, 0, 0, 0, 0,
-                 0xD1, 0xFF, 0x00,
-                 0xC0,
-                 0xC4, 0x02, 0xAA, 0xBB,
-                 0x91, 0x80,
-                 0xA3, 'm', 'a', 'p', 0xDE, 0x00, 0x02,
-                 0xDA, 0x00, 0x01, 'k', 0xCA, 0x3F, 0x80, 0, 0,
-                 0xA1, 'n', 0xD3, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE,
-                 0xA1, 't', 0xC3};
+  Bytes bytes = {0x84, 0xA2, 'i', 'd',  0xCF, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0xA4, 'l',
+                 'i',  's',  't', 0xDC, 0x00, 0x06, 0xD9, 0x03, 'a',  'b',  'c',  0xCB, 0x3F, 0xF8, 0,
+                 0,    0,    0,   0,    0,    0xD1, 0xFF, 0x00, 0xC0, 0xC4, 0x02, 0xAA, 0xBB, 0x91, 0x80,
+                 0xA3, 'm',  'a', 'p',  0xDE, 0x00, 0x02, 0xDA, 0x00, 0x01, 'k',  0xCA, 0x3F, 0x80, 0,
+                 0,    0xA1, 'n', 0xD3, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE, 0xA1, 't',  0xC3};
   return bytes;
 }
 
@@ -333,7 +326,8 @@ TEST(MessagePackReader, NestingIsBoundedBeforeTheTreeGetsDangerous) {
   for (uint8_t opener : openers) {
     Bytes tooDeep(kMaxMessagePackDepth, 0x91);
     tooDeep.push_back(opener);
-    EXPECT_EQ(Decode(tooDeep).ErrorText(), "Invalid MessagePack data at position 513. Nesting too deep.") << int{opener};
+    EXPECT_EQ(Decode(tooDeep).ErrorText(), "Invalid MessagePack data at position 513. Nesting too deep.")
+        << int{opener};
   }
 
   Bytes hostile(1000000, 0x91);

@@ -32,9 +32,15 @@ TEST(StaticType, OneRecordPerTypeWhateverTheQualifiers) {
 TEST(StaticType, DistinctTypesHaveDistinctIdentifiers) {
   // Types a conversion could mix up: same size, signedness, template arguments.
   std::vector<uint32_t> ids = {
-      StaticType::Id<int32_t>(),      StaticType::Id<uint32_t>(),           StaticType::Id<float>(),
-      StaticType::Id<std::string>(),  StaticType::Id<std::vector<int>>(),   StaticType::Id<std::vector<unsigned>>(),
-      StaticType::Id<Outside::Message>(), StaticType::Id<Vela::Sdk::InternalRecord>(), StaticType::Id<int*>(),
+      StaticType::Id<int32_t>(),
+      StaticType::Id<uint32_t>(),
+      StaticType::Id<float>(),
+      StaticType::Id<std::string>(),
+      StaticType::Id<std::vector<int>>(),
+      StaticType::Id<std::vector<unsigned>>(),
+      StaticType::Id<Outside::Message>(),
+      StaticType::Id<Vela::Sdk::InternalRecord>(),
+      StaticType::Id<int*>(),
   };
   for (std::size_t i = 0; i < ids.size(); ++i) {
     for (std::size_t j = i + 1; j < ids.size(); ++j) EXPECT_NE(ids[i], ids[j]) << i << " and " << j;

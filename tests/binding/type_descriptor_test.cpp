@@ -15,10 +15,21 @@ TEST(BindingType, CodeNames) {
   };
   // Only the blob and the containers differ between the two tables; unknown codes print "".
   const Row rows[] = {
-      {1, "bool", "bool"},     {2, "int8", "int8"},          {9, "uint64", "uint64"},   {10, "float", "float"},
-      {11, "double", "double"}, {13, "object", "object"},    {14, "blob", "bytearray"}, {15, "vector", "list[%1]"},
-      {16, "enum", "L{%1}"},   {17, "struct", "L{%1}"},      {18, "callback", "callback"}, {19, "map", "dict[%1]"},
-      {0, "", ""},             {20, "", ""},                 {-1, "", ""},
+      {1, "bool", "bool"},
+      {2, "int8", "int8"},
+      {9, "uint64", "uint64"},
+      {10, "float", "float"},
+      {11, "double", "double"},
+      {13, "object", "object"},
+      {14, "blob", "bytearray"},
+      {15, "vector", "list[%1]"},
+      {16, "enum", "L{%1}"},
+      {17, "struct", "L{%1}"},
+      {18, "callback", "callback"},
+      {19, "map", "dict[%1]"},
+      {0, "", ""},
+      {20, "", ""},
+      {-1, "", ""},
   };
   for (const Row& row : rows) {
     EXPECT_STREQ(BindingTypeName(row.code), row.name) << row.code;

@@ -91,7 +91,8 @@ TEST_F(ValueConversion, SignedTextsFollowStrtollWithAutomaticBase) {
       Case<int32_t>("sign only", BindingValue("-"), "Value - for 't' of type int32 is in an incorrect format"),
       Case<int32_t>("blanks only", BindingValue("  "), "Value    for 't' of type int32 is in an incorrect format"),
       Case<int32_t>("zero byte", BindingValue("1\0", 2), "Value 1 for 't' of type int32 is in an incorrect format"),
-      Case<int32_t>("above int32", BindingValue("3000000000"), "Value 3000000000 for 't' of type int32 is out of range"),
+      Case<int32_t>("above int32", BindingValue("3000000000"),
+                    "Value 3000000000 for 't' of type int32 is out of range"),
       Case<int8_t>("below int8", BindingValue("-129"), "Value -129 for 't' of type int8 is out of range"),
       Case<int64_t>("int64 minimum", BindingValue("-9223372036854775808"), "-9223372036854775808"),
       Case<int64_t>("beyond 64 bits", BindingValue("9223372036854775808"),
@@ -135,7 +136,8 @@ TEST_F(ValueConversion, UnsignedTargetsRefuseEveryNegative) {
       Case<uint8_t>("unsigned above", BindingValue(uint64_t{300}), "Value 300 for 't' of type uint8 is out of range"),
       Case<uint8_t>("negative signed", BindingValue(int64_t{-1}), "Value -1 for 't' of type uint8 is out of range"),
       Case<uint8_t>("negative float", BindingValue(-0.5), "Value -0.5 for 't' of type uint8 is out of range"),
-      Case<uint16_t>("negative enum", BindingValue(EnumPayload{-3, 0}), "Value -3 for 't' of type uint16 is out of range"),
+      Case<uint16_t>("negative enum", BindingValue(EnumPayload{-3, 0}),
+                     "Value -3 for 't' of type uint16 is out of range"),
       Case<uint64_t>("largest", BindingValue("18446744073709551615"), "18446744073709551615"),
       Case<uint64_t>("beyond 64 bits", BindingValue("18446744073709551616"),
                      "Value 18446744073709551616 for 't' of type uint64 is out of range"),
@@ -160,7 +162,8 @@ TEST_F(ValueConversion, FloatingTargetsKeepToTheirBounds) {
       Case<double>("enum", BindingValue(EnumPayload{2, 0}), "2"),
       Case<double>("hexadecimal text", BindingValue("0x1p4"), "16"),
       Case<double>("leading blanks", BindingValue("  2.5"), "2.5"),
-      Case<double>("trailing blank", BindingValue("2.5 "), "Value 2.5  for 't' of type double is in an incorrect format"),
+      Case<double>("trailing blank", BindingValue("2.5 "),
+                   "Value 2.5  for 't' of type double is in an incorrect format"),
       Case<double>("not a number", BindingValue("abc"), "Value abc for 't' of type double is in an incorrect format"),
       Case<double>("overflow", BindingValue("1e999"), "Value 1e999 for 't' of type double is out of range"),
       Case<double>("underflow", BindingValue("1e-400"), "Value 1e-400 for 't' of type double is out of range"),
@@ -176,10 +179,12 @@ TEST_F(ValueConversion, StringsTakeTextsAndEnumeratorNamesOnly) {
   Check({
       Case<std::string>("text with zero byte", BindingValue("a\0b", 3), "a\\0b"),
       Case<std::string>("enumerator", BindingValue(PhasePayload(1)), "Running"),
-      Case<std::string>("unknown enumerator", BindingValue(PhasePayload(7)), "7 is not a valid enumeration value for 't'."),
+      Case<std::string>("unknown enumerator", BindingValue(PhasePayload(7)),
+                        "7 is not a valid enumeration value for 't'."),
       Case<std::string>("unknown enumeration", BindingValue(EnumPayload{1, 12345}),
                         "1 is not a valid enumeration value for 't'."),
-      Case<std::string>("signed", BindingValue(int64_t{5}), "Couldn't assign value to 't' because the input is not a string."),
+      Case<std::string>("signed", BindingValue(int64_t{5}),
+                        "Couldn't assign value to 't' because the input is not a string."),
       Case<std::string>("bool", BindingValue(true), "Couldn't assign value to 't' because the input is not a string."),
       Case<std::string>("empty", BindingValue(), "A value for 't' is required."),
   });
@@ -214,7 +219,8 @@ TEST_F(ValueConversion, EnumsAcceptNumbersNamesAndEnumValues) {
       Case<Phase>("unsigned", BindingValue(uint64_t{2}), "2"),
       Case<Phase>("low 32 bits", BindingValue(int64_t{0x100000001}), "1"),
       Case<Phase>("enum of another enumeration", BindingValue(EnumPayload{2, StaticType::Id<Tiny>()}), "2"),
-      Case<Phase>("lower case name", BindingValue("running"), "running is not a valid Phase enumeration value for 't'."),
+      Case<Phase>("lower case name", BindingValue("running"),
+                  "running is not a valid Phase enumeration value for 't'."),
       Case<Phase>("text beyond 64 bits", BindingValue("99999999999999999999"),
                   "99999999999999999999 is not a valid Phase enumeration value for 't'."),
       Case<Phase>("unknown signed", BindingValue(int64_t{9}), "9 is not a valid Phase enumeration value for 't'."),
@@ -407,7 +413,8 @@ TEST_F(ValueConversion, MapsTakeStructureMembersInNameOrder) {
   // The map is emptied first; entries up to the failing one stay.
   BindingMap<int32_t> map{{"old", 1}};
   BindingResult result;
-  ValueToNative(result, registry_, Object({{"a", BindingValue(int64_t{1})}, {"b", BindingValue(true)}, {"c", BindingValue(int64_t{3})}}),
+  ValueToNative(result, registry_,
+                Object({{"a", BindingValue(int64_t{1})}, {"b", BindingValue(true)}, {"c", BindingValue(int64_t{3})}}),
                 "m", map);
   EXPECT_EQ(result.ErrorText(),
             "Couldn't assign value to 'm' of type int32 because the input is of an invalid type bool.");

@@ -20,10 +20,12 @@ TEST(HostLoop, RunsByDueTimeThenByPosting) {
   loop.Post([&] { order += "late "; }, 0.05);
   loop.Post([&] { order += "a "; });
   loop.Post([&] { order += "b "; }, -1);  // a past due time is now
-  loop.Post([&] {
-    order += "stop ";
-    loop.Stop();
-  }, 0.06);
+  loop.Post(
+      [&] {
+        order += "stop ";
+        loop.Stop();
+      },
+      0.06);
   loop.Run();
   EXPECT_EQ(order, "a b late stop ");
 }

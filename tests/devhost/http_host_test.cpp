@@ -74,8 +74,9 @@ TEST_F(HttpHostTest, CallsFindTheFunctionByAskingThePlugin) {
 
 TEST_F(HttpHostTest, PresetResourcesAreWhatThePluginReadsAtStart) {
   host_.PresetResource("/ark-gameflow/v1/session", Json(R"({"phase":"InProgress"})"));
-  host_.PresetResource("/ark-login/v1/login-data-packet",
-                       Json(R"({"simpleMessages":[{"accountId":1,"msgId":"a","type":"championMastery","params":["x"]}]})"));
+  host_.PresetResource(
+      "/ark-login/v1/login-data-packet",
+      Json(R"({"simpleMessages":[{"accountId":1,"msgId":"a","type":"championMastery","params":["x"]}]})"));
   Start();
   EXPECT_EQ(Compact(Send("GET", kMessages).body), R"([{"body":["x"],"id":0,"type":"championMastery"}])");
   EXPECT_EQ(host_.EventCount(), 2u) << "shown before the phase was applied";
@@ -217,7 +218,8 @@ TEST_F(HttpHostTest, HostControlsAndTheirRefusals) {
       {"POST", "/lcds/messages", R"({"typeName":"","body":1})",
        R"({"httpStatus":400,"message":"An LCDS message needs a \"typeName\" text and a \"body\""})"},
       {"GET", "/events", "", R"({"httpStatus":404,"message":"The event stream is served over HTTP only"})"},
-      {"POST", "/ark-login/v1/x", "{}", R"({"httpStatus":405,"message":"Method POST is not allowed on /ark-login/v1/x"})"},
+      {"POST", "/ark-login/v1/x", "{}",
+       R"({"httpStatus":405,"message":"Method POST is not allowed on /ark-login/v1/x"})"},
   };
   for (const Row& row : rows) EXPECT_EQ(Compact(Send(row.method, row.target, row.body).body), row.reply) << row.target;
   EXPECT_EQ(Compact(host_.DeliverLcds(Json(R"({"typeName":"x.Y","body":{}})")).body),

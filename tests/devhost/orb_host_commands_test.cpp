@@ -26,7 +26,7 @@ int ServeStub(const ServeSettings& settings, std::ostream& out, std::ostream&) {
 }
 
 Outcome RunOrbHost(const std::vector<std::string>& arguments, const std::string& input = {},
-            ServeFunction serve = &ServeStub) {
+                   ServeFunction serve = &ServeStub) {
   std::istringstream in(input);
   std::ostringstream out, err;
   Outcome outcome;
@@ -52,7 +52,11 @@ TEST(OrbHostDecode, EachFormatPrintsCompactJson) {
       {"json", "  ", "null\n"},
       {"yaml", "a: &x [1, yes]\nb: *x\n", "{\"a\":[1,true],\"b\":[1,true]}\n"},
       {"msgpack", std::string("\x82\xA1\x62\x01\xA1\x61\x93\x01\xC0\xA1\x78", 11), "{\"a\":[1,null,\"x\"],\"b\":1}\n"},
-      {"msgpack", std::string("\xC4\x03" "abc", 5), "\"YWJj\"\n"},
+      {"msgpack",
+       std::string("\xC4\x03"
+                   "abc",
+                   5),
+       "\"YWJj\"\n"},
   };
   for (const Row& row : rows) {
     Outcome outcome = RunOrbHost({"decode", "--format", row.format, "-"}, row.input);
@@ -74,7 +78,8 @@ TEST(OrbHostDecode, ReaderFailuresPrintTheReadersMessageAndExit1) {
       {"yaml", "a: *nothing", "Undefined alias encountered: \"nothing\". At line: 1 col: 4"},
       {"yaml", "---\na: 1\n---\nb: 2\n", "Multi-document YAML is not supported."},
       {"msgpack", std::string("\x81\x01\x02", 3), "Invalid MessagePack data at position 2. Map keys must be strings."},
-      {"msgpack", std::string("\xCD\x01", 2), "Invalid MessagePack data. 16-bit integer value at position 1 is truncated."},
+      {"msgpack", std::string("\xCD\x01", 2),
+       "Invalid MessagePack data. 16-bit integer value at position 1 is truncated."},
       {"msgpack", std::string("\x01\x02", 2), "Extra MessagePack data at position 1."},
   };
   for (const Row& row : rows) {
@@ -128,7 +133,8 @@ TEST(OrbHostCommandLine, HelpAndServeSettings) {
   }
   EXPECT_EQ(RunOrbHost({"--help"}).out.rfind("usage: orb-host <command>", 0), 0u);
   EXPECT_EQ(RunOrbHost({"serve"}).out, "127.0.0.1 8090 15 ");
-  EXPECT_EQ(RunOrbHost({"serve", "--listen=[::1]:0", "--keep-alive", "0.5", "--scenario", "s.yaml"}).out, "::1 0 0.5 s.yaml");
+  EXPECT_EQ(RunOrbHost({"serve", "--listen=[::1]:0", "--keep-alive", "0.5", "--scenario", "s.yaml"}).out,
+            "::1 0 0.5 s.yaml");
   EXPECT_EQ(RunOrbHost({"serve", "--listen", "localhost:65535"}).out, "localhost 65535 15 ");
 }
 
@@ -144,8 +150,9 @@ TEST(OrbHostDescribe, PrintsTheApiInEachFormat) {
   EXPECT_NE(table.out.find("  OnJsonApiEvent: PluginResourceEvent"), std::string::npos);
 
   Outcome epytext = RunOrbHost({"describe", "--plugin", BuiltPluginPath(), "--format", "epytext"});
-  EXPECT_NE(epytext.out.find("== GetArkSimpleDialogMessagesV1Messages\n@rtype: list[L{ArkSimpleDialogMessagesMessage}]\r\n"),
-            std::string::npos)
+  EXPECT_NE(
+      epytext.out.find("== GetArkSimpleDialogMessagesV1Messages\n@rtype: list[L{ArkSimpleDialogMessagesMessage}]\r\n"),
+      std::string::npos)
       << epytext.out;
   Outcome full = RunOrbHost({"describe", "--plugin", BuiltPluginPath(), "--format", "full"});
   EXPECT_NE(full.out.find("\"name\": \"PostArkSimpleDialogMessagesV1Messages\""), std::string::npos) << full.out;

@@ -109,8 +109,8 @@ std::string Compact(const std::string& json) { return Vela::Sdk::ValueToJson(Jso
 class OrbHostServe : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(process_.Start(ORB_HOST_PATH, {"serve", "--plugin", BuiltPluginPath(), "--listen", "127.0.0.1:0",
-                                               "--keep-alive", "0.2"}));
+    ASSERT_TRUE(process_.Start(
+        ORB_HOST_PATH, {"serve", "--plugin", BuiltPluginPath(), "--listen", "127.0.0.1:0", "--keep-alive", "0.2"}));
     std::optional<std::string> line = process_.WaitForLine("listening on http://127.0.0.1:", 60s);
     ASSERT_TRUE(line) << process_.Output() << process_.Errors();
     port_ = std::stoi(line->substr(line->rfind(':') + 1));
@@ -196,9 +196,11 @@ TEST_F(OrbHostServe, MessagesFlowThroughTheStoreTheEventStreamAndAcknowledgement
   EXPECT_EQ(Send("PUT", "/host/lcds-invoke-fails", "true")->status, 200);
   EXPECT_EQ(Send("POST", "/lcds/messages", LcdsMessage("m-2", "brisk"))->status, 200);
   EXPECT_EQ(Send("DELETE", std::string(kMessages) + "/2")->status, 204);
-  EXPECT_NE(GetBody("/host/log").find(
-                R"({"level":1,"levelName":"WARN","message":"Failed to acknowledge SimpleDialogMessage with msgId m-2"})"),
-            std::string::npos)
+  EXPECT_NE(
+      GetBody("/host/log")
+          .find(
+              R"({"level":1,"levelName":"WARN","message":"Failed to acknowledge SimpleDialogMessage with msgId m-2"})"),
+      std::string::npos)
       << GetBody("/host/log");
   EXPECT_EQ(Json(GetBody("/host/lcds-invocations")).Element(1).Member("failed").GetBool(), true);
   EXPECT_EQ(GetBody(kMessages), R"([{"body":["hi"],"id":0,"type":"welcome"}])");
@@ -297,7 +299,8 @@ TEST(OrbHostServeStart, RefusesWhatItCannotUseWithExit2) {
     std::vector<std::string> arguments;
     std::string error;
   } rows[] = {
-      {{"serve", "--plugin", "/nonexistent/plugin.so"}, "orb-host serve: Plug-in file not found: /nonexistent/plugin.so\n"},
+      {{"serve", "--plugin", "/nonexistent/plugin.so"},
+       "orb-host serve: Plug-in file not found: /nonexistent/plugin.so\n"},
       {{"serve", "--scenario", "/nonexistent/s.yaml"}, "orb-host serve: cannot read scenario /nonexistent/s.yaml\n"},
       {{"serve", "--listen", "127.0.0.1:" + taken}, "orb-host serve: cannot listen on 127.0.0.1:" + taken + "\n"},
   };

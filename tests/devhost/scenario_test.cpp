@@ -7,9 +7,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "devhost/http_host.h"
 #include "devhost/orb_host_commands.h"
 #include "devhost/payload_codec.h"
-#include "devhost/http_host.h"
 
 namespace Vela::DevHost {
 namespace {
@@ -128,15 +128,20 @@ TEST(Scenario, AFailedStepIsNamedWithWhatCameBack) {
        "step 1 (call GET /ark-simple-dialog-messages/v1/messages): expected body [1], got 200 []"},
       {"[{call: POST /ark-simple-dialog-messages/v1/messages, body: {msgType: t, msgBody: []}, expect: {events: []}}]",
        "step 1 (call POST /ark-simple-dialog-messages/v1/messages): expected events [], fired "
-       "[{\"data\":[{\"body\":[],\"id\":0,\"type\":\"t\"}],\"event\":\"OnJsonApiEvent_ark-simple-dialog-messages_v1_messages\","
+       "[{\"data\":[{\"body\":[],\"id\":0,\"type\":\"t\"}],\"event\":\"OnJsonApiEvent_ark-simple-dialog-messages_v1_"
+       "messages\","
        "\"eventType\":\"Update\",\"uri\":\"/ark-simple-dialog-messages/v1/messages\"},{\"data\":[{\"body\":[],\"id\":0,"
-       "\"type\":\"t\"}],\"event\":\"OnJsonApiEvent\",\"eventType\":\"Update\",\"uri\":\"/ark-simple-dialog-messages/v1/messages\"}]"},
+       "\"type\":\"t\"}],\"event\":\"OnJsonApiEvent\",\"eventType\":\"Update\",\"uri\":\"/ark-simple-dialog-messages/"
+       "v1/messages\"}]"},
       {"[{delete: /nothing/here}]",
-       "step 1 (delete /nothing/here): the host refused it: 404 {\"httpStatus\":404,\"message\":\"Nothing is stored at /nothing/here\"}"},
+       "step 1 (delete /nothing/here): the host refused it: 404 {\"httpStatus\":404,\"message\":\"Nothing is stored at "
+       "/nothing/here\"}"},
       {"[{host: {lcdsInvokeFails: false}}, {wait: 0}, {call: DELETE /ark-simple-dialog-messages/v1/messages/7, "
        "expect: {logs: [{levelName: ALWAYS}]}}]",
-       "step 3 (call DELETE /ark-simple-dialog-messages/v1/messages/7): expected log records [{\"levelName\":\"ALWAYS\"}], "
-       "got [{\"level\":1,\"levelName\":\"WARN\",\"message\":\"Message 7 does not exist or has already been dismissed\"}]"},
+       "step 3 (call DELETE /ark-simple-dialog-messages/v1/messages/7): expected log records "
+       "[{\"levelName\":\"ALWAYS\"}], "
+       "got [{\"level\":1,\"levelName\":\"WARN\",\"message\":\"Message 7 does not exist or has already been "
+       "dismissed\"}]"},
   };
   for (const Row& row : rows) {
     Scenario scenario;

@@ -31,7 +31,10 @@ TEST(FieldTemplate, ExpandsIntoPositionalFormatTexts) {
   const FieldValue one = FieldValue::Signed(1);
   const FieldValue zero = FieldValue::Signed(0);
   const Expansion rows[] = {
-      {"Error response for {method} {url}: {error}", {s, s, s}, "Error response for %1 %2: %3", {"method", "url", "error"}},
+      {"Error response for {method} {url}: {error}",
+       {s, s, s},
+       "Error response for %1 %2: %3",
+       {"method", "url", "error"}},
       {"{count:5d} items", {one}, "%1$5d items", {"count"}},
       {"Saved {name!} now", {s}, "Saved now", {"name"}},
       {"Saved   \t{name!}", {s}, "Saved", {"name"}},
@@ -72,9 +75,8 @@ TEST(FieldTemplate, ExpandsIntoPositionalFormatTexts) {
 TEST(FieldTemplate, FormatFieldsGivesTextAndTypedFields) {
   FormattedMessage message = FormatFields("Error response for {method} {url}: {error}", "GET", std::string("/a"), "x");
   EXPECT_EQ(message.text, "Error response for GET /a: x");
-  FieldList expected = {{"method", FieldValue::String("GET")},
-                        {"url", FieldValue::String("/a")},
-                        {"error", FieldValue::String("x")}};
+  FieldList expected = {
+      {"method", FieldValue::String("GET")}, {"url", FieldValue::String("/a")}, {"error", FieldValue::String("x")}};
   EXPECT_EQ(message.fields, expected);
 
   ExpectRows({

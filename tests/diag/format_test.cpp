@@ -160,12 +160,43 @@ TEST(Format, LongResultsAreCut) {
 // read past the arguments or write past the buffer fails the run.
 TEST(Format, HostileFormatsStayInsideTheirBuffers) {
   const char* const hostile[] = {
-      "%", "%%%", "%1$", "%1$*", "%*", "%.*", "%*2$d", "%0$d", "%*0$d", "%.-5d", "%-*d", "%#+ 0-08.3lld",
-      "%99999999999999999999999d", "%18446744073709551617$d", "%*18446744073709551617$d", "%4$*3$.*2$d",
-      "%.99999f", "%.*s", "%n%n%n", "%hhn%ln%lln%zn", "%s%s%s%s%s%s%s%s%s%s", "%1%2%3%4%5%6%7%8%9",
-      "%1$*1$s", "%2$.*1$d", "%Lf%jd%td%zd", "%lc%ls", "%*.*f", "%9$s", "%a%A%e%E%F%G", "%p%S%C%m",
-      "%-0000000000000000000000000000000000000000000000000000000000d", "%\xff", "%\x01", "%1$\xff",
-      "{{%%}}", "%1$-4095s%1$-4095s", "%.4094d%.4094d",
+      "%",
+      "%%%",
+      "%1$",
+      "%1$*",
+      "%*",
+      "%.*",
+      "%*2$d",
+      "%0$d",
+      "%*0$d",
+      "%.-5d",
+      "%-*d",
+      "%#+ 0-08.3lld",
+      "%99999999999999999999999d",
+      "%18446744073709551617$d",
+      "%*18446744073709551617$d",
+      "%4$*3$.*2$d",
+      "%.99999f",
+      "%.*s",
+      "%n%n%n",
+      "%hhn%ln%lln%zn",
+      "%s%s%s%s%s%s%s%s%s%s",
+      "%1%2%3%4%5%6%7%8%9",
+      "%1$*1$s",
+      "%2$.*1$d",
+      "%Lf%jd%td%zd",
+      "%lc%ls",
+      "%*.*f",
+      "%9$s",
+      "%a%A%e%E%F%G",
+      "%p%S%C%m",
+      "%-0000000000000000000000000000000000000000000000000000000000d",
+      "%\xff",
+      "%\x01",
+      "%1$\xff",
+      "{{%%}}",
+      "%1$-4095s%1$-4095s",
+      "%.4094d%.4094d",
   };
   const int32_t number = -17;
   const uint64_t big = std::numeric_limits<uint64_t>::max();
@@ -173,8 +204,9 @@ TEST(Format, HostileFormatsStayInsideTheirBuffers) {
   const char* const text = "text";
   const std::string_view view("viewxyz", 4);
   const char character = 'c';
-  const FormatRoutine* const routines[] = {&FormatRoutines::kInt32, &FormatRoutines::kText,   &FormatRoutines::kDouble,
-                                           &FormatRoutines::kUInt64, &FormatRoutines::kStringView, &FormatRoutines::kChar};
+  const FormatRoutine* const routines[] = {&FormatRoutines::kInt32,      &FormatRoutines::kText,
+                                           &FormatRoutines::kDouble,     &FormatRoutines::kUInt64,
+                                           &FormatRoutines::kStringView, &FormatRoutines::kChar};
   const void* const values[] = {&number, &text, &real, &big, &view, &character};
 
   for (std::size_t count = 0; count <= 6; ++count) {

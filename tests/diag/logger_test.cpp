@@ -45,11 +45,12 @@ TEST_F(LoggerTest, DefaultsFilterAtTheLogger) {
 
   ASSERT_EQ(capture.Count(), 1u);
   EXPECT_EQ(capture.Records()[0].message, "mask 0 reaches every target");
-  EXPECT_EQ(standardError, "logger_test(" + [] {
-    char thread[32];
-    std::snprintf(thread, sizeof thread, "%p", reinterpret_cast<void*>(Platform::CurrentThreadId()));
-    return std::string(thread);
-  }() + "):   WARN| mask 0 reaches every target\n");
+  EXPECT_EQ(
+      standardError, "logger_test(" + [] {
+        char thread[32];
+        std::snprintf(thread, sizeof thread, "%p", reinterpret_cast<void*>(Platform::CurrentThreadId()));
+        return std::string(thread);
+      }() + "):   WARN| mask 0 reaches every target\n");
   ASSERT_EQ(debuggerLines.size(), 1u);
   EXPECT_EQ(debuggerLines[0], standardError);
 }
@@ -111,9 +112,8 @@ TEST_F(LoggerTest, TargetsFilterByLevelAndCategories) {
     CaptureLogTarget capture;
     Configure(capture, {row.targetLevel, row.accepted, row.muted, "#M"});
     Log(row.level, row.mask, "x");
-    EXPECT_EQ(capture.Count(), row.delivered ? 1u : 0u)
-        << "target " << row.targetLevel << "/" << row.accepted << "/" << row.muted << " record " << row.level << "/"
-        << row.mask;
+    EXPECT_EQ(capture.Count(), row.delivered ? 1u : 0u) << "target " << row.targetLevel << "/" << row.accepted << "/"
+                                                        << row.muted << " record " << row.level << "/" << row.mask;
   }
 }
 

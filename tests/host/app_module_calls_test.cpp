@@ -110,8 +110,8 @@ TEST(AppModuleCalls, ReplyIsConvertedToTheAskedType) {
   Maybe<Session> wrong = glue.module->RequestReply<Session>(kMethodGet, "/t");
   ASSERT_FALSE(wrong);
   EXPECT_EQ(wrong.Error().Code(), 0);
-  EXPECT_EQ(wrong.Error().Message().rfind("Error converting response for GET /t: Couldn't assign value to '<result>'", 0),
-            0u)
+  EXPECT_EQ(
+      wrong.Error().Message().rfind("Error converting response for GET /t: Couldn't assign value to '<result>'", 0), 0u)
       << wrong.Error().Message();
   EXPECT_EQ(glue.host.HostResponsesReleased(), 2);
 }

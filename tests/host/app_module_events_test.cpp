@@ -34,10 +34,8 @@ OwnedFlatValue ResourceEvent(const char* uri, const char* type, FlatValue data) 
 }
 
 OwnedFlatValue LcdsEvent(const char* typeName, FlatValue body) {
-  return OwnedFlatValue(FlatStructure({{"clientId", FlatText("c")},
-                                       {"subtopic", FlatText("s")},
-                                       {"typeName", FlatText(typeName)},
-                                       {"body", body}}));
+  return OwnedFlatValue(FlatStructure(
+      {{"clientId", FlatText("c")}, {"subtopic", FlatText("s")}, {"typeName", FlatText(typeName)}, {"body", body}}));
 }
 
 OwnedFlatValue ProxyResponse(const char* uuid, const char* service, const char* method) {
@@ -115,9 +113,11 @@ TEST(AppModuleEvents, DispatcherTellsResourcesOfOneEventNameApart) {
   glue.module->ObserveResourceEvents("/ark-gameflow/v1/session/extra",
                                      [&](const PluginResourceEvent& e) { seen.push_back("x " + e.uri); });
   EXPECT_EQ(glue.host.CallsOf(3).size(), 1u);
-  ASSERT_TRUE(glue.host.DeliverEvent(kSessionEvent, ResourceEvent("/ark-gameflow/v1/session/extra", "Update", {}).Get()));
+  ASSERT_TRUE(
+      glue.host.DeliverEvent(kSessionEvent, ResourceEvent("/ark-gameflow/v1/session/extra", "Update", {}).Get()));
   ASSERT_TRUE(glue.host.DeliverEvent(kSessionEvent, ResourceEvent("ark-gameflow/v1/session", "Update", {}).Get()));
-  ASSERT_TRUE(glue.host.DeliverEvent(kSessionEvent, ResourceEvent("/ark-gameflow/v1/session/other", "Update", {}).Get()));
+  ASSERT_TRUE(
+      glue.host.DeliverEvent(kSessionEvent, ResourceEvent("/ark-gameflow/v1/session/other", "Update", {}).Get()));
   EXPECT_EQ(seen, (Texts{"x /ark-gameflow/v1/session/extra", "s /ark-gameflow/v1/session"}));
 }
 
@@ -251,20 +251,17 @@ TEST(AppModuleEvents, TaskOfADestroyedModuleFindsNothing) {
 TEST(AppModuleEvents, ServiceProxyResponsesFulfilWaitingRequests) {
   GlueHost glue;
   Texts completed;
-  glue.module->AddPendingServiceProxyRequest("u1", [&](const PluginServiceProxyResponse& r) {
-    completed.push_back(r.uuid + " " + r.payload);
-  });
-  glue.module->AddPendingServiceProxyRequest("svc.m", [&](const PluginServiceProxyResponse& r) {
-    completed.push_back(r.serviceName + "." + r.methodName);
-  });
+  glue.module->AddPendingServiceProxyRequest(
+      "u1", [&](const PluginServiceProxyResponse& r) { completed.push_back(r.uuid + " " + r.payload); });
+  glue.module->AddPendingServiceProxyRequest(
+      "svc.m", [&](const PluginServiceProxyResponse& r) { completed.push_back(r.serviceName + "." + r.methodName); });
   glue.host.DeliverEvent("OnServiceProxyUuidEvent", ProxyResponse("u0", "a", "b").Get());
   glue.host.DeliverEvent("OnServiceProxyUuidEvent", ProxyResponse("u1", "a", "b").Get());
   glue.host.DeliverEvent("OnServiceProxyMethodEvent", ProxyResponse("u2", "svc", "m").Get());
   EXPECT_EQ(completed, (Texts{"u1 p", "svc.m"}));
   // A response that came before its request is taken when the request is added.
-  glue.module->AddPendingServiceProxyRequest("u0", [&](const PluginServiceProxyResponse& r) {
-    completed.push_back(r.uuid);
-  });
+  glue.module->AddPendingServiceProxyRequest("u0",
+                                             [&](const PluginServiceProxyResponse& r) { completed.push_back(r.uuid); });
   EXPECT_EQ(completed, (Texts{"u1 p", "svc.m", "u0"}));
   std::vector<DevHost::LogRecord> logs = glue.host.Logs();
   ASSERT_EQ(logs.size(), 3u);
@@ -276,13 +273,15 @@ TEST(AppModuleEvents, ServiceProxyResponsesFulfilWaitingRequests) {
 TEST(AppModuleEvents, AsyncServiceProxyEventsNeedAHandler) {
   GlueHost glue;
   Texts seen;
-  glue.module->AddAsyncServiceProxyHandler("svc", "m", [&](const PluginServiceProxyResponse& r) { seen.push_back(r.uuid); });
+  glue.module->AddAsyncServiceProxyHandler("svc", "m",
+                                           [&](const PluginServiceProxyResponse& r) { seen.push_back(r.uuid); });
   glue.host.DeliverEvent("OnServiceProxyAsyncEvent", ProxyResponse("u1", "svc", "m").Get());
   glue.host.DeliverEvent("OnServiceProxyAsyncEvent", ProxyResponse("u2", "svc", "other").Get());
   EXPECT_EQ(seen, (Texts{"u1"}));
   ASSERT_EQ(glue.host.Logs().size(), 1u);
   EXPECT_EQ(glue.host.Logs()[0].level, kLogError);
-  EXPECT_EQ(glue.host.Logs()[0].message, "glue: Could not find registered handler for async service proxy event svc.other");
+  EXPECT_EQ(glue.host.Logs()[0].message,
+            "glue: Could not find registered handler for async service proxy event svc.other");
 }
 
 TEST(AppModuleEvents, ShutdownRemovesEveryListenerAndHandler) {

@@ -27,7 +27,8 @@ uint32_t FakeRegister(const TracingGuid* provider, TracingEnableCallback callbac
                       TracingHandle* handle) {
   fake.registered.push_back(*provider);
   *handle = 100 + fake.registered.size();
-  if (fake.registered.size() - 1 == fake.enableOnRegister) callback(provider, kTracingEnable, 4, 0, 0, nullptr, context);
+  if (fake.registered.size() - 1 == fake.enableOnRegister)
+    callback(provider, kTracingEnable, 4, 0, 0, nullptr, context);
   return 0;
 }
 
@@ -132,10 +133,10 @@ TEST(EventTracing, EnableCallbackKeepsLevelKeywordsAndEventBits) {
     uint64_t any, all;
     uint32_t bits;
   } rows[] = {
-      {4, 0x1, 0, 0x3},  // level and keyword match both events
-      {0, 0x1, 0, 0x3},  // level 0 takes every level
-      {3, 0x1, 0, 0x0},  // the events are at level 4
-      {5, 0x2, 0, 0x0},  // no keyword in common
+      {4, 0x1, 0, 0x3},    // level and keyword match both events
+      {0, 0x1, 0, 0x3},    // level 0 takes every level
+      {3, 0x1, 0, 0x0},    // the events are at level 4
+      {5, 0x2, 0, 0x0},    // no keyword in common
       {5, 0x3, 0x3, 0x0},  // not every required keyword
       {5, 0x3, 0x1, 0x3},
   };

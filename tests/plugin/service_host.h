@@ -106,11 +106,11 @@ class ServiceHost {
   }
 
   void SendLcdsBody(FlatValue body) {
-    OwnedFlatValue event(FlatStructure(
-        {{"clientId", FlatText("client")},
-         {"subtopic", FlatText("")},
-         {"typeName", FlatText("com.velaworks.platform.messaging.persistence.SimpleDialogMessage")},
-         {"body", body}}));
+    OwnedFlatValue event(
+        FlatStructure({{"clientId", FlatText("client")},
+                       {"subtopic", FlatText("")},
+                       {"typeName", FlatText("com.velaworks.platform.messaging.persistence.SimpleDialogMessage")},
+                       {"body", body}}));
     EXPECT_TRUE(host.DeliverEvent(kLcdsEvent, event.Get()));
     host.RunScheduled();
   }
@@ -130,8 +130,7 @@ class ServiceHost {
 
   /// Delivers a resource event; `data` is taken over.
   void SendResource(const char* eventName, const char* uri, const char* eventType, FlatValue data) {
-    OwnedFlatValue event(
-        FlatStructure({{"uri", FlatText(uri)}, {"eventType", FlatText(eventType)}, {"data", data}}));
+    OwnedFlatValue event(FlatStructure({{"uri", FlatText(uri)}, {"eventType", FlatText(eventType)}, {"data", data}}));
     EXPECT_TRUE(host.DeliverEvent(eventName, event.Get()));
   }
 

@@ -77,8 +77,8 @@ TEST_F(Service, PrefixesAndTagsItsOwnTypesAndFunctions) {
 TEST_F(Service, ListShowsOnlyIdTypeAndBody) {
   ASSERT_EQ(service.Post(R"({"msgType":"hello","msgBody":["a","b"]})").Error(), "");
   service.SendLcds(kMastery);
-  EXPECT_EQ(service.List(), "[" + Element(0, "hello", R"(["a","b"])") + "," +
-                                Element(1, "championMastery", R"(["aurel","7"])") + "]");
+  EXPECT_EQ(service.List(),
+            "[" + Element(0, "hello", R"(["a","b"])") + "," + Element(1, "championMastery", R"(["aurel","7"])") + "]");
 }
 
 TEST_F(Service, EveryChangePushesTheWholeListOnceUnderBothNames) {
@@ -178,9 +178,8 @@ TEST_F(Service, UnconvertibleLcdsBodyIsDropped) {
 }
 
 TEST_F(Service, LoginDataAddsItsAcceptedMessagesEveryTime) {
-  std::vector<PlatformMessage> packet = {{1, "a", "championMastery", {"x", "y"}},
-                                         {1, "b", "somethingElse", {"z"}},
-                                         {1, "c", "championMastery", {}}};
+  std::vector<PlatformMessage> packet = {
+      {1, "a", "championMastery", {"x", "y"}}, {1, "b", "somethingElse", {"z"}}, {1, "c", "championMastery", {}}};
   service.SendLoginData("Update", packet);
   std::string first = Element(0, "championMastery", R"(["x","y"])");
   std::string second = Element(1, "championMastery", "[]");
@@ -188,7 +187,7 @@ TEST_F(Service, LoginDataAddsItsAcceptedMessagesEveryTime) {
   service.SendLoginData("Update", packet);
   std::string all = service.List();
   EXPECT_EQ(all, "[" + first + "," + second + "," + Element(2, "championMastery", R"(["x","y"])") + "," +
-                                Element(3, "championMastery", "[]") + "]");
+                     Element(3, "championMastery", "[]") + "]");
   service.ForgetRecords();
   service.SendResource(kLoginDataEvent, kLoginDataUrl, "Delete", FlatValue{});
   EXPECT_TRUE(service.Pushed().empty());
@@ -213,7 +212,8 @@ TEST_F(Service, FailedAcknowledgementStillDismisses) {
   service.answer = [](const HostRequest&) -> const char* { return "platform unreachable"; };
   ApiResponse response = service.Delete(0);
   EXPECT_EQ(response.Error(), "");
-  EXPECT_EQ(service.LogsAt(kWarn), std::vector<std::string>{"Failed to acknowledge SimpleDialogMessage with msgId m-1"});
+  EXPECT_EQ(service.LogsAt(kWarn),
+            std::vector<std::string>{"Failed to acknowledge SimpleDialogMessage with msgId m-1"});
   EXPECT_TRUE(service.LogsAt(kAlways).empty());
   EXPECT_EQ(service.List(), "[]");
 }
@@ -255,13 +255,20 @@ struct PhaseRow {
 // session, let them through.
 TEST_F(Service, PhasesThatHoldMessagesBack) {
   const PhaseRow rows[] = {
-      {"Update", "None", false},           {"Update", "Lobby", false},
-      {"Update", "Matchmaking", false},    {"Update", "CheckedIntoTournament", false},
-      {"Update", "ReadyCheck", true},      {"Update", "ChampSelect", true},
-      {"Update", "GameStart", true},       {"Update", "FailedToLaunch", true},
-      {"Create", "InProgress", true},      {"Update", "Reconnect", true},
-      {"Update", "WaitingForStats", true}, {"Update", "PreEndOfGame", true},
-      {"Update", "EndOfGame", false},      {"Create", "TerminatedInError", false},
+      {"Update", "None", false},
+      {"Update", "Lobby", false},
+      {"Update", "Matchmaking", false},
+      {"Update", "CheckedIntoTournament", false},
+      {"Update", "ReadyCheck", true},
+      {"Update", "ChampSelect", true},
+      {"Update", "GameStart", true},
+      {"Update", "FailedToLaunch", true},
+      {"Create", "InProgress", true},
+      {"Update", "Reconnect", true},
+      {"Update", "WaitingForStats", true},
+      {"Update", "PreEndOfGame", true},
+      {"Update", "EndOfGame", false},
+      {"Create", "TerminatedInError", false},
       {"Delete", "", false},
   };
   for (const PhaseRow& row : rows) {
@@ -342,8 +349,9 @@ TEST_F(Service, UnreadableSessionChangesNothing) {
 // force would hold them; messages arriving afterwards are held.
 TEST(ServiceStart, LoginDataIsTakenInBeforeTheSessionApplies) {
   ServiceHost service;
-  service.host.SetResource(kLoginDataUrl, OwnedFlatValue(ServiceHost::LoginData({{7, "boot", "championMastery", {"1"}},
-                                                                                  {7, "x", "other", {}}})));
+  service.host.SetResource(
+      kLoginDataUrl,
+      OwnedFlatValue(ServiceHost::LoginData({{7, "boot", "championMastery", {"1"}}, {7, "x", "other", {}}})));
   service.host.SetResource(kSessionUrl, OwnedFlatValue(ServiceHost::Session("InProgress")));
   service.Start();
   std::string first = "[" + Element(0, "championMastery", R"(["1"])") + "]";
@@ -398,8 +406,7 @@ TEST_F(Service, HostReenteringDuringTheAcknowledgementKeepsTheListConsistent) {
   EXPECT_EQ(inner.Error(), "");
   EXPECT_EQ(service.Invokes().size(), 2u);
   const std::string final = "[" + Element(1, "championMastery", "[]") + "," + Element(2, "championMastery", "[]") +
-                            "," + Element(3, "championMastery", "[]") + "," + Element(4, "championMastery", "[]") +
-                            "]";
+                            "," + Element(3, "championMastery", "[]") + "," + Element(4, "championMastery", "[]") + "]";
   EXPECT_EQ(service.List(), final);
   // The inner dismissal, the release, the new message, then the outer dismissal.
   std::vector<std::string> pushed = service.Pushed();

@@ -36,8 +36,8 @@ void UpdatePeak() noexcept {
   uint64_t peak = counters.peakLiveBytes.load(std::memory_order_relaxed);
   while (live > peak) {
     if (counters.peakLiveBytes.compare_exchange_weak(peak, live, std::memory_order_relaxed)) {
-      uint64_t count = counters.allocationCount.load(std::memory_order_relaxed) -
-                       counters.freeCount.load(std::memory_order_relaxed);
+      uint64_t count =
+          counters.allocationCount.load(std::memory_order_relaxed) - counters.freeCount.load(std::memory_order_relaxed);
       uint64_t seen = counters.liveCountAtPeak.load(std::memory_order_relaxed);
       while (!counters.liveCountAtPeak.compare_exchange_weak(seen, count, std::memory_order_relaxed)) {
       }
@@ -98,14 +98,15 @@ char* DuplicateText(const char* text, std::size_t length) noexcept {
   return copy;
 }
 
-std::size_t UsableSize(const void* block) noexcept {
-  return Platform::UsableSize(block);
-}
+std::size_t UsableSize(const void* block) noexcept { return Platform::UsableSize(block); }
 
 MemoryStatisticsRecord ReadMemoryStatistics() noexcept {
-  return MemoryStatisticsRecord{counters.peakLiveBytes.load(),       counters.liveCountAtPeak.load(),
-                                counters.totalBytesAllocated.load(), counters.allocationCount.load(),
-                                counters.totalBytesFreed.load(),     counters.freeCount.load(),
+  return MemoryStatisticsRecord{counters.peakLiveBytes.load(),
+                                counters.liveCountAtPeak.load(),
+                                counters.totalBytesAllocated.load(),
+                                counters.allocationCount.load(),
+                                counters.totalBytesFreed.load(),
+                                counters.freeCount.load(),
                                 0,
                                 0};
 }

@@ -21,9 +21,8 @@ inline constexpr bool kPointer32 = sizeof(void*) == 4;
 
 #define ORB_ABI_SIZE(type, size32, size64) \
   static_assert(sizeof(type) == (kPointer32 ? (size32) : (size64)), #type " has the wrong size")
-#define ORB_ABI_OFFSET(type, field, offset32, offset64)                                      \
-  static_assert(offsetof(type, field) == (kPointer32 ? (offset32) : (offset64)), #type "::" #field \
-                                                                                    " is misplaced")
+#define ORB_ABI_OFFSET(type, field, offset32, offset64) \
+  static_assert(offsetof(type, field) == (kPointer32 ? (offset32) : (offset64)), #type "::" #field " is misplaced")
 
 /// Kinds of a FlatValue. The owned kinds (6, 8, 9, 10) are freed by ReleaseFlatValue.
 enum FlatKind : int32_t {
@@ -116,18 +115,18 @@ ORB_ABI_OFFSET(HostHeader, value, 4, 8);
 /// into the plug-in's functions. Everything in it is the sender's and is only borrowed by the
 /// receiver for the duration of the call. Unused fields are 0.
 struct HostRequest {
-  int32_t method;                // MethodCode
-  const char* url;               // path and optional "?query"
-  HostArgument* arguments;       // array of argumentCount
+  int32_t method;           // MethodCode
+  const char* url;          // path and optional "?query"
+  HostArgument* arguments;  // array of argumentCount
   uint32_t argumentCount;
-  void* registration;            // registration handle of the target function (calls into the plug-in)
-  HostHeader* headers;           // array of headerCount
+  void* registration;   // registration handle of the target function (calls into the plug-in)
+  HostHeader* headers;  // array of headerCount
   uint32_t headerCount;
   const char* contentType;
-  const uint8_t* body;           // bodyLength bytes, not NUL-terminated
+  const uint8_t* body;  // bodyLength bytes, not NUL-terminated
   uint32_t bodyLength;
-  uintptr_t hostContext;         // handed to the plug-in by Initialise, passed back unchanged
-  const char* customMethod;      // method 8 only
+  uintptr_t hostContext;     // handed to the plug-in by Initialise, passed back unchanged
+  const char* customMethod;  // method 8 only
 };
 ORB_ABI_SIZE(HostRequest, 48, 80);
 ORB_ABI_OFFSET(HostRequest, url, 4, 4);
@@ -161,20 +160,20 @@ using HostStreamReleaseFn = void (*)(void* context);
 /// A response, filled by the side that answers and released by the side that asked, by calling
 /// `release` (when set) with the response once it is read. A release leaves all of it zero.
 struct HostResponse {
-  FlatValue body;                     // freed by release
-  char* error;                        // null when the call succeeded; freed by release when errorOwned
-  uint8_t errorOwned;                 // non-zero when release must free the error text
-  uint8_t resultKind;                 // see kResultKindUnset
-  int32_t format;                     // see kResponseFormatFirst
+  FlatValue body;      // freed by release
+  char* error;         // null when the call succeeded; freed by release when errorOwned
+  uint8_t errorOwned;  // non-zero when release must free the error text
+  uint8_t resultKind;  // see kResultKindUnset
+  int32_t format;      // see kResponseFormatFirst
   int32_t status;
-  char* text;                         // freed by release unless it is the empty text
-  HostHeader* headers;                // the array and every text in it are freed by release
+  char* text;           // freed by release unless it is the empty text
+  HostHeader* headers;  // the array and every text in it are freed by release
   uint32_t headerCount;
   HostStreamReadFn streamRead;        // null when the body is not streamed
   HostStreamReleaseFn streamRelease;  // frees streamContext; the reader calls it, not release
   uint64_t streamSizeHint;
   void* streamContext;
-  HostResponseReleaseFn release;      // null when nothing is to be released
+  HostResponseReleaseFn release;  // null when nothing is to be released
 };
 ORB_ABI_SIZE(HostResponse, 62, 94);
 ORB_ABI_OFFSET(HostResponse, error, 12, 16);
@@ -391,7 +390,7 @@ struct PluginHandshake {
   uint32_t minor;
   uint32_t patch;
   PluginEntryTable* entries;
-  void* handle;           // the plug-in object, passed to every entry function
+  void* handle;  // the plug-in object, passed to every entry function
   const char* shortName;
   FlatApiDescription* api;
 };
@@ -414,20 +413,20 @@ using HostTaskCallback = void (*)(void* context);
 /// its end: a slot's position and arguments never change, so a plug-in built against an older
 /// table keeps working.
 struct HostFunctionTable {
-  void (*sendRequest)(HostFunctionTable* table, HostResponse* response, HostRequest* request);    // 0
+  void (*sendRequest)(HostFunctionTable* table, HostResponse* response, HostRequest* request);  // 0
   // Slot 1 keeps its place for a host operation this plug-in never calls; the slots after it
   // are found by position.
-  void (*reserved)(HostFunctionTable* table, uintptr_t first, uintptr_t second);                   // 1
-  void (*fireEvent)(HostFunctionTable* table, HostEvent* event);                                   // 2
+  void (*reserved)(HostFunctionTable* table, uintptr_t first, uintptr_t second);  // 1
+  void (*fireEvent)(HostFunctionTable* table, HostEvent* event);                  // 2
   void (*addEventListener)(HostFunctionTable* table, const char* name, uintptr_t hostContext,
-                           HostEventCallback callback, void* userData, int32_t flag);             // 3
+                           HostEventCallback callback, void* userData, int32_t flag);              // 3
   void (*removeEventListener)(HostFunctionTable* table, const char* name, uintptr_t hostContext);  // 4
-  void (*schedule)(HostFunctionTable* table, const char* label, HostTaskCallback callback,
-                   void* context, double delaySeconds, int32_t flags);                            // 5
-  void (*yield)(HostFunctionTable* table);                                                         // 6
-  void (*beginWait)(HostFunctionTable* table, const char* label, int32_t flag);                    // 7
-  void (*endWait)(HostFunctionTable* table);                                                       // 8
-  void (*log)(HostFunctionTable* table, int32_t level, const char* message);                       // 9
+  void (*schedule)(HostFunctionTable* table, const char* label, HostTaskCallback callback, void* context,
+                   double delaySeconds, int32_t flags);                          // 5
+  void (*yield)(HostFunctionTable* table);                                       // 6
+  void (*beginWait)(HostFunctionTable* table, const char* label, int32_t flag);  // 7
+  void (*endWait)(HostFunctionTable* table);                                     // 8
+  void (*log)(HostFunctionTable* table, int32_t level, const char* message);     // 9
 };
 ORB_ABI_SIZE(HostFunctionTable, 40, 80);
 

@@ -13,9 +13,7 @@ void ReleaseFlatValue(FlatValue* value) noexcept {
   uint32_t count = value->payload.ref.count;
   switch (value->kind) {
     case kFlatStringOwned:
-    case kFlatBlobOwned:
-      Free(data);
-      break;
+    case kFlatBlobOwned: Free(data); break;
     case kFlatCollection: {
       auto* elements = static_cast<FlatValue*>(data);
       for (uint32_t i = 0; elements != nullptr && i < count; ++i) ReleaseFlatValue(&elements[i]);
@@ -31,8 +29,7 @@ void ReleaseFlatValue(FlatValue* value) noexcept {
       Free(members);
       break;
     }
-    default:
-      break;
+    default: break;
   }
   std::memset(static_cast<void*>(value), 0, sizeof *value);
 }
