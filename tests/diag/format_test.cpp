@@ -9,18 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/diag/text_rows.h"
+
 namespace Vela::Sdk {
 namespace {
 
-struct Row {
-  const char* what;
-  std::string actual;
-  std::string expected;
-};
-
-void ExpectRows(const std::vector<Row>& rows) {
-  for (const Row& row : rows) EXPECT_EQ(row.actual, row.expected) << row.what;
-}
+using Testing::ExpectRows;
 
 struct Named {
   std::string ToString() const { return "named"; }
