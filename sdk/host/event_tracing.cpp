@@ -102,7 +102,7 @@ bool EventTracingProviders::IsEventEnabled(const TracingProviderContext& provide
   return index < provider.eventCount && index < 32 && (provider.enableBits & (1u << index)) != 0;
 }
 
-void EventTracingProviders::EnableCallback(const TracingGuid*, uint32_t isEnabled, uint8_t level,
+void ORB_TRACING_API EventTracingProviders::EnableCallback(const TracingGuid*, uint32_t isEnabled, uint8_t level,
                                            uint64_t matchAnyKeyword, uint64_t matchAllKeyword, void*,
                                            void* context) noexcept {
   auto* provider = static_cast<TracingProviderContext*>(context);

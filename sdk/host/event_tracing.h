@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "sdk/platform/platform.h"
+
 namespace Vela::Sdk {
 
 struct TracingGuid {
@@ -36,13 +38,15 @@ struct TracingEventData {
 };
 
 using TracingHandle = uint64_t;
-using TracingEnableCallback = void (*)(const TracingGuid* source, uint32_t isEnabled, uint8_t level,
-                                       uint64_t matchAnyKeyword, uint64_t matchAllKeyword, void* filter, void* context);
-using TracingRegisterFn = uint32_t (*)(const TracingGuid* provider, TracingEnableCallback callback, void* context,
-                                       TracingHandle* handle);
-using TracingWriteFn = uint32_t (*)(TracingHandle handle, const TracingEventDescriptor* event, uint32_t dataCount,
-                                    TracingEventData* data);
-using TracingUnregisterFn = uint32_t (*)(TracingHandle handle);
+// The system's functions and the callback it calls use its calling convention (ORB_TRACING_API).
+using TracingEnableCallback = void(ORB_TRACING_API*)(const TracingGuid* source, uint32_t isEnabled, uint8_t level,
+                                                     uint64_t matchAnyKeyword, uint64_t matchAllKeyword,
+                                                     void* filter, void* context);
+using TracingRegisterFn = uint32_t(ORB_TRACING_API*)(const TracingGuid* provider, TracingEnableCallback callback,
+                                                     void* context, TracingHandle* handle);
+using TracingWriteFn = uint32_t(ORB_TRACING_API*)(TracingHandle handle, const TracingEventDescriptor* event,
+                                                  uint32_t dataCount, TracingEventData* data);
+using TracingUnregisterFn = uint32_t(ORB_TRACING_API*)(TracingHandle handle);
 
 /// How the tracing library and its functions are found; the platform's lookup by default.
 struct TracingLibraryLookup {
@@ -94,8 +98,9 @@ class EventTracingProviders {
   /// Whether the current session wants event `index` of the provider.
   static bool IsEventEnabled(const TracingProviderContext& provider, std::size_t index) noexcept;
   /// The enable callback handed to the register function; `context` is the provider's context.
-  static void EnableCallback(const TracingGuid* source, uint32_t isEnabled, uint8_t level, uint64_t matchAnyKeyword,
-                             uint64_t matchAllKeyword, void* filter, void* context) noexcept;
+  static void ORB_TRACING_API EnableCallback(const TracingGuid* source, uint32_t isEnabled, uint8_t level,
+                                             uint64_t matchAnyKeyword, uint64_t matchAllKeyword, void* filter,
+                                             void* context) noexcept;
 
  private:
   void WriteThreadName() noexcept;

@@ -14,6 +14,15 @@
 #define ORB_EXPORT __attribute__((visibility("default")))
 #endif
 
+/// The calling convention of the system's event-tracing functions and of the enable callback they
+/// call: on 32-bit Windows the callee pops its arguments, and a caller that assumes otherwise
+/// leaves the stack misaligned by their size.
+#if defined(_WIN32) && !defined(_WIN64)
+#define ORB_TRACING_API __stdcall
+#else
+#define ORB_TRACING_API
+#endif
+
 namespace Vela::Sdk::Platform {
 
 /// Size of one virtual-memory region handed out by ReserveRegion.

@@ -23,8 +23,8 @@ struct FakeTracing {
 };
 FakeTracing fake;
 
-uint32_t FakeRegister(const TracingGuid* provider, TracingEnableCallback callback, void* context,
-                      TracingHandle* handle) {
+uint32_t ORB_TRACING_API FakeRegister(const TracingGuid* provider, TracingEnableCallback callback, void* context,
+                                      TracingHandle* handle) {
   fake.registered.push_back(*provider);
   *handle = 100 + fake.registered.size();
   if (fake.registered.size() - 1 == fake.enableOnRegister)
@@ -32,7 +32,8 @@ uint32_t FakeRegister(const TracingGuid* provider, TracingEnableCallback callbac
   return 0;
 }
 
-uint32_t FakeWrite(TracingHandle handle, const TracingEventDescriptor* event, uint32_t count, TracingEventData* data) {
+uint32_t ORB_TRACING_API FakeWrite(TracingHandle handle, const TracingEventDescriptor* event, uint32_t count,
+                                   TracingEventData* data) {
   std::string text = std::to_string(handle) + "/" + std::to_string(event->id) + ":";
   for (uint32_t i = 0; i < count; ++i) {
     const void* pointer = reinterpret_cast<const void*>(static_cast<uintptr_t>(data[i].pointer));
@@ -48,7 +49,7 @@ uint32_t FakeWrite(TracingHandle handle, const TracingEventDescriptor* event, ui
   return 0;
 }
 
-uint32_t FakeUnregister(TracingHandle handle) {
+uint32_t ORB_TRACING_API FakeUnregister(TracingHandle handle) {
   fake.unregistered.push_back(handle);
   return 0;
 }
@@ -116,11 +117,27 @@ TEST(EventTracing, MissingFunctionsDoNothing) {
   EXPECT_EQ(withoutLibrary.Provider(0).handle, 0u);
 }
 
-// This system has no tracing library, so the providers of the process stay unregistered.
-TEST(EventTracing, ProcessProvidersFindNoLibraryHere) {
+// Where the system has a tracing library (Windows) the process's providers registered through it
+// when the library loaded; elsewhere they stay unregistered. A round trip through the system's own
+// functions must come back to an intact caller, which a wrong calling convention does not.
+TEST(EventTracing, ProcessProvidersRegisterWhereTheSystemHasTracing) {
+  void* library = Platform::OpenLibrary(kTracingLibraryName);
+  const bool hasTracing = library != nullptr && Platform::FindFunction(library, "EventRegister") != nullptr;
+  if (library != nullptr) Platform::CloseLibrary(library);
   for (std::size_t i = 0; i < EventTracingProviders::kProviderCount; ++i) {
-    EXPECT_EQ(ProcessEventTracing().Provider(i).handle, 0u);
+    EXPECT_EQ(ProcessEventTracing().Provider(i).handle != 0, hasTracing) << i;
   }
+  volatile uint32_t guard = 0x5EED5EED;
+  {
+    EventTracingProviders providers;
+    providers.RegisterAll();
+    for (std::size_t i = 0; i < EventTracingProviders::kProviderCount; ++i) {
+      EXPECT_EQ(providers.Provider(i).handle != 0, hasTracing) << i;
+    }
+    providers.UnregisterAll();
+    EXPECT_EQ(providers.Provider(0).handle, 0u);
+  }
+  EXPECT_EQ(guard, 0x5EED5EEDu);
 }
 
 // Each event's bit follows the session's level and keywords, as the message compiler's glue
