@@ -130,7 +130,9 @@ bool ParseSpecification(const char* percent, std::size_t count, std::size_t& seq
 
 namespace {
 
+using FormatDetail::IsDigit;
 using FormatDetail::ParsedSpecification;
+using FormatDetail::ReadNumber;
 
 int32_t ClampToInt32(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
 
@@ -149,17 +151,115 @@ bool IsPlain(const FormatContext& context) {
   return context.specificationLength <= 2 && !context.hasStarWidth && !context.hasStarPrecision;
 }
 
-// The specification handed to the C library: the argument's conversion and a length modifier that
-// matches the value actually passed, whatever the format text asked for.
+// The specification handed to the C library: the argument's conversion, a length modifier that
+// matches the value actually passed, whatever the format text asked for, and the width and
+// precision written out as digits ("*" amounts included) and bounded by what the output can show.
 struct FinalSpecification {
-  char text[kMaxSpecificationLength + 8];
+  // Flags, two amounts of at most 20 digits each, "." and "-", the modifier and the conversion.
+  char text[kMaxSpecificationLength + 48];
   char conversion;  // '\0' for "%n": nothing to write
   bool narrowed;    // "h" or "hh" kept: the value is passed as an int, whatever its width
+  bool refused;     // an amount the C library refuses to render: the output stops here
 };
 
 enum class ValueWidth { kNone, kInt, kLongLong };
 
-FinalSpecification Finish(const FormatContext& context, const char* allowed, ValueWidth width) {
+// Digits of a floating conversion that can be exact: a double's longest exact decimal expansion
+// has 1074 fraction digits (767 significant ones), so more precision only appends zeros.
+constexpr std::size_t kExactFloatDigits = 1100;
+// Beyond its precision, an integer rendering has at most a sign, a "0x" and a 64-bit number;
+// a floating one at most 309 integer digits, a sign, a point and an exponent.
+constexpr std::size_t kIntegerExtra = 32;
+constexpr std::size_t kFloatingExtra = 340;
+
+// Writes "[flags][width][.precision]" of the specification's first `bodyLength` characters to
+// `out` with the amounts as digits; 0 when an amount is one the C library refuses (its result
+// would not fit an int), which stops the output on every system. A huge width or precision
+// otherwise only pads or extends what the output cuts anyway, yet the C library would render all
+// of it (and some overflow their stack doing so), so each is bounded by what can still be seen:
+// the room left plus the longest the rest of the rendering can be. `textLength` is the length of
+// a text argument.
+std::size_t WriteBoundedBody(const FormatContext& context, std::size_t bodyLength, char conversion,
+                             std::size_t textLength, char* out) {
+  const char* p = context.specification + 1;
+  const char* end = context.specification + bodyLength;
+  std::size_t length = 0;
+  out[length++] = '%';
+  bool leftAligned = false;
+  bool alternate = false;
+  while (p < end && std::strchr("-+ #0", *p) != nullptr) {
+    leftAligned = leftAligned || *p == '-';
+    alternate = alternate || *p == '#';
+    out[length++] = *p++;
+  }
+  bool hasWidth = false;
+  uint64_t width = 0;
+  if (p < end && *p == '*') {
+    ++p;
+    hasWidth = true;
+    int64_t star = context.starWidth;
+    if (star < 0) {
+      if (!leftAligned) out[length++] = '-';
+      star = -star;
+    }
+    width = static_cast<uint64_t>(star);
+  } else if (p < end && IsDigit(*p)) {
+    hasWidth = true;
+    width = ReadNumber(p);
+  }
+  bool hasPrecision = false;
+  uint64_t precision = 0;
+  if (p < end && *p == '.') {
+    ++p;
+    hasPrecision = true;
+    if (p < end && *p == '*') {
+      ++p;
+      // A negative "*" precision counts as none.
+      hasPrecision = context.starPrecision >= 0;
+      precision = hasPrecision ? static_cast<uint64_t>(context.starPrecision) : 0;
+    } else {
+      precision = ReadNumber(p);
+    }
+  }
+
+  constexpr uint64_t kMostRendered = INT_MAX;
+  const bool fixedDigits = std::strchr("eEfF", conversion) != nullptr;  // a digit and a point before them
+  if (width > kMostRendered || precision > kMostRendered || (fixedDigits && precision > kMostRendered - 2)) return 0;
+
+  const uint64_t room = context.room;
+  const bool floating = std::strchr("aAeEfFgG", conversion) != nullptr;
+  const bool strippedZeros = (conversion == 'g' || conversion == 'G') && !alternate;
+  const uint64_t asked = precision;
+  uint64_t rest;  // the longest the rendering can be without its padding
+  if (conversion == 's') {
+    if (hasPrecision) precision = std::min<uint64_t>(precision, room);
+    rest = hasPrecision ? std::min<uint64_t>(precision, textLength) : textLength;
+  } else if (floating) {
+    if (hasPrecision) precision = std::min<uint64_t>(precision, std::max<uint64_t>(room, kExactFloatDigits));
+    rest = (hasPrecision ? precision : 6) + kFloatingExtra;
+  } else {
+    if (hasPrecision) precision = std::min<uint64_t>(precision, room + kIntegerExtra);
+    rest = conversion == 'c' ? 1 : precision + kIntegerExtra;
+  }
+  // A shorter precision shortens the rendering by as many characters (a text by what it cut, a
+  // "%g" by none: past the exact digits it only strips zeros); the padding keeps its length.
+  uint64_t shortened = asked - precision;
+  if (conversion == 's') shortened = std::min<uint64_t>(asked, textLength) - std::min<uint64_t>(precision, textLength);
+  if (strippedZeros) shortened = 0;
+  width = width > shortened ? width - shortened : 0;
+  width = std::min(width, room + rest);
+
+  char* cursor = out + length;
+  if (hasWidth && width > 0) cursor = std::to_chars(cursor, out + kMaxSpecificationLength + 40, width).ptr;
+  if (hasPrecision) {
+    *cursor++ = '.';
+    cursor = std::to_chars(cursor, out + kMaxSpecificationLength + 40, precision).ptr;
+  }
+  return static_cast<std::size_t>(cursor - out);
+}
+
+FinalSpecification Finish(const FormatContext& context, const char* allowed, ValueWidth width,
+                          std::size_t textLength = 0) {
   FinalSpecification result{};
   std::size_t bodyLength = 1;  // the "%"
   char conversion = allowed[0];
@@ -178,8 +278,11 @@ FinalSpecification Finish(const FormatContext& context, const char* allowed, Val
     if (conversion == 'n') return result;
     if (std::strchr(allowed, conversion) == nullptr) conversion = allowed[0];
   }
-  std::memcpy(result.text, context.specification, bodyLength);
-  std::size_t length = bodyLength;
+  std::size_t length = WriteBoundedBody(context, bodyLength, conversion, textLength, result.text);
+  if (length == 0) {
+    result.refused = true;
+    return result;
+  }
   const char* modifier = "";
   if (width != ValueWidth::kNone && std::strchr("diouxX", conversion) != nullptr &&
       (std::strcmp(given, "h") == 0 || std::strcmp(given, "hh") == 0)) {
@@ -199,17 +302,7 @@ FinalSpecification Finish(const FormatContext& context, const char* allowed, Val
 
 template <class Value>
 std::size_t CallLibrary(FormatContext& context, const char* specification, Value value) {
-  int written;
-  if (context.hasStarWidth && context.hasStarPrecision) {
-    written =
-        std::snprintf(context.output, context.room, specification, context.starWidth, context.starPrecision, value);
-  } else if (context.hasStarWidth) {
-    written = std::snprintf(context.output, context.room, specification, context.starWidth, value);
-  } else if (context.hasStarPrecision) {
-    written = std::snprintf(context.output, context.room, specification, context.starPrecision, value);
-  } else {
-    written = std::snprintf(context.output, context.room, specification, value);
-  }
+  const int written = std::snprintf(context.output, context.room, specification, value);
   if (written < 0) {
     context.output[0] = '\0';
     return kFormatFailed;
@@ -243,6 +336,7 @@ std::size_t FormatInteger(FormatContext& context, Integer value, const char* all
     }
   }
   FinalSpecification final = Finish(context, allowed, sizeof(Integer) == 8 ? ValueWidth::kLongLong : ValueWidth::kInt);
+  if (final.refused) return kFormatFailed;
   if (final.conversion == '\0') return 0;
   if (final.conversion == 'c') return CallLibrary(context, final.text, static_cast<int>(value));
   if (final.narrowed) {
@@ -271,7 +365,8 @@ std::size_t FormatText(FormatContext& context, const char* text) {
         terminator != nullptr ? static_cast<std::size_t>(static_cast<const char*>(terminator) - text) : context.room;
     return CopyOut(context, text, length);
   }
-  FinalSpecification final = Finish(context, "s", ValueWidth::kNone);
+  FinalSpecification final = Finish(context, "s", ValueWidth::kNone, std::strlen(text));
+  if (final.refused) return kFormatFailed;
   if (final.conversion == '\0') return 0;
   return CallLibrary(context, final.text, text);
 }
@@ -287,6 +382,7 @@ std::size_t FormatCharArgument(FormatContext& context, const void* argument) {
     if (conversion == 'c' || std::strchr(kAllowed, conversion) == nullptr) return CopyOut(context, &value, 1);
   }
   FinalSpecification final = Finish(context, kAllowed, ValueWidth::kInt);
+  if (final.refused) return kFormatFailed;
   if (final.conversion == '\0') return 0;
   if (IsUnsignedConversion(final.conversion)) {
     return CallLibrary(context, final.text, static_cast<unsigned>(static_cast<unsigned char>(value)));
@@ -311,6 +407,7 @@ std::size_t FormatDoubleArgument(FormatContext& context, const void* argument) {
   context.allowedConversions = "gaefGAEF";
   context.lengthModifier = "";
   FinalSpecification final = Finish(context, "gaefGAEF", ValueWidth::kNone);
+  if (final.refused) return kFormatFailed;
   if (final.conversion == '\0') return 0;
   return CallLibrary(context, final.text, *static_cast<const double*>(argument));
 }
