@@ -2,7 +2,6 @@
 // DELETE in the middle of 10,000 (acknowledgement, removal and the push of the rest). A lean
 // host stands around the library so the numbers are the plug-in's, not a recording host's.
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +13,7 @@
 
 #include "devhost/flat_values.h"
 #include "sdk/host/abi/host_abi.h"
+#include "sdk/platform/platform.h"
 
 namespace {
 
@@ -41,9 +41,10 @@ constexpr char kNotFound[] = "Resource not found";
 class LeanHost {
  public:
   LeanHost() {
-    library_ = dlopen(ORB_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (library_ == nullptr) Die(dlerror());
-    auto load = reinterpret_cast<Vela::Sdk::PluginLoadFn>(dlsym(library_, ORB_PLUGIN_ENTRY_NAME));
+    library_ = Vela::Sdk::Platform::OpenLibrary(ORB_PLUGIN_PATH);
+    if (library_ == nullptr) Die(Vela::Sdk::Platform::LibraryError().c_str());
+    auto load =
+        reinterpret_cast<Vela::Sdk::PluginLoadFn>(Vela::Sdk::Platform::FindFunction(library_, ORB_PLUGIN_ENTRY_NAME));
     if (load == nullptr) Die("no export");
     handshake_ = Vela::Sdk::PluginHandshake{18, 0, 0, nullptr, nullptr, nullptr, nullptr};
     if (load(&handshake_) != 0 || handshake_.entries == nullptr) Die("handshake refused");
@@ -53,7 +54,7 @@ class LeanHost {
 
   ~LeanHost() {
     handshake_.entries->destroy(handshake_.handle);
-    dlclose(library_);
+    Vela::Sdk::Platform::CloseLibrary(library_);
   }
 
   LeanHost(const LeanHost&) = delete;

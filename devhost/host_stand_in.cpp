@@ -1,13 +1,12 @@
 // The host stand-in.
 #include "devhost/host_stand_in.h"
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <filesystem>
 
 #include "sdk/host/abi/allocation.h"
 #include "sdk/host/abi/host_records.h"
+#include "sdk/platform/platform.h"
 
 namespace Vela::DevHost {
 
@@ -70,32 +69,28 @@ HostStandIn::HostStandIn(uintptr_t hostContext)
 HostStandIn::~HostStandIn() {
   Destroy();
   std::erase_if(outstandingResponses, [this](const auto& entry) { return entry.second == this; });
-  if (library_ != nullptr) dlclose(library_);
+  Vela::Sdk::Platform::CloseLibrary(library_);
 }
 
-bool HostStandIn::Load(const std::string& path) {
+bool HostStandIn::Load(const std::string& path, Vela::Sdk::Platform::LibraryLifetime lifetime) {
   lastError_.clear();
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) {
     lastError_ = "Plug-in file not found: " + path;
     return false;
   }
-  // A plug-in stays mapped for the life of the process, as the client core keeps it: its
-  // process-wide objects (the logger, built on first use and never destroyed) then stay
-  // reachable instead of being cut off by the unmapping, and a later load finds them again.
-  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+  void* library = Vela::Sdk::Platform::OpenLibrary(path.c_str(), lifetime);
   if (library == nullptr) {
-    const char* reason = dlerror();
-    lastError_ = "Plug-in could not be loaded: " + path + ": " + Text(reason);
+    lastError_ = "Plug-in could not be loaded: " + path + ": " + Vela::Sdk::Platform::LibraryError();
     return false;
   }
-  void* entry = dlsym(library, kExportName);
+  void* entry = Vela::Sdk::Platform::FindFunction(library, kExportName);
   if (entry == nullptr) {
-    dlclose(library);
+    Vela::Sdk::Platform::CloseLibrary(library);
     lastError_ = "Plug-in has no export " + std::string(kExportName) + ": " + path;
     return false;
   }
-  if (library_ != nullptr) dlclose(library_);
+  Vela::Sdk::Platform::CloseLibrary(library_);
   library_ = library;
   load_ = reinterpret_cast<PluginLoadFn>(entry);
   return true;

@@ -14,6 +14,7 @@
 
 #include "devhost/flat_values.h"
 #include "sdk/host/abi/host_abi.h"
+#include "sdk/platform/platform.h"
 
 namespace Vela::DevHost {
 
@@ -114,8 +115,11 @@ class HostStandIn {
 
   // Loading and entry.
 
-  /// Loads the library and finds its export; false with LastError() set when either fails.
-  bool Load(const std::string& path);
+  /// Loads the library and finds its export; false with LastError() set when either fails. By
+  /// default the library stays mapped for the life of the process, as the client core keeps its
+  /// plug-ins; kUntilClosed unloads it when the stand-in goes (or loads another).
+  bool Load(const std::string& path,
+            Vela::Sdk::Platform::LibraryLifetime lifetime = Vela::Sdk::Platform::LibraryLifetime::kProcess);
   /// Uses an export linked into this program instead of a library.
   void Attach(PluginLoadFn load);
   const std::string& LastError() const { return lastError_; }

@@ -13,19 +13,24 @@ namespace {
 /// was destroyed (the registry reset) or a handle that was never ours is then refused instead of
 /// followed. The set exists only while registrations do, so unloading the library leaves nothing
 /// behind, whatever order static objects are destroyed in.
-constinit std::mutex liveMutex;
 std::unordered_set<const void*>* liveHandles = nullptr;
+
+// A function's static: std::mutex is not constant-initialised with every thread library.
+std::mutex& LiveMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
 
 }  // namespace
 
 FunctionRegistration::FunctionRegistration(const FunctionDescriptor* function) : function_(function) {
-  std::lock_guard lock(liveMutex);
+  std::lock_guard lock(LiveMutex());
   if (liveHandles == nullptr) liveHandles = new std::unordered_set<const void*>;
   liveHandles->insert(this);
 }
 
 FunctionRegistration::~FunctionRegistration() {
-  std::lock_guard lock(liveMutex);
+  std::lock_guard lock(LiveMutex());
   liveHandles->erase(this);
   if (liveHandles->empty()) {
     delete liveHandles;
@@ -57,7 +62,7 @@ void FunctionRegistration::AttachTo(FunctionDescriptor& function) {
 
 FunctionRegistration* FunctionRegistration::FromHandle(const void* handle) noexcept {
   if (handle == nullptr) return nullptr;
-  std::lock_guard lock(liveMutex);
+  std::lock_guard lock(LiveMutex());
   if (liveHandles == nullptr || liveHandles->count(handle) == 0) return nullptr;
   return static_cast<FunctionRegistration*>(const_cast<void*>(handle));
 }

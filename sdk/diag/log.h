@@ -7,12 +7,6 @@
 #include "sdk/diag/log_category.h"
 #include "sdk/platform/platform.h"
 
-#if defined(__GNUC__)
-#define ORB_PRINTF_FORMAT(formatIndex, firstArgument) __attribute__((format(printf, formatIndex, firstArgument)))
-#else
-#define ORB_PRINTF_FORMAT(formatIndex, firstArgument)
-#endif
-
 namespace Vela::Sdk {
 
 /// Log levels; "#L" prints them as "  OKAY", "  WARN", " ERROR", "ALWAYS".

@@ -14,6 +14,17 @@
 #define ORB_EXPORT __attribute__((visibility("default")))
 #endif
 
+/// Checks the arguments of a printf-style function against its format. MinGW's own printf
+/// dialect differs from the C library the formatting goes through there, so it asks for GNU's.
+#if defined(__MINGW32__)
+#define ORB_PRINTF_FORMAT(formatIndex, firstArgument) \
+  __attribute__((format(gnu_printf, formatIndex, firstArgument)))
+#elif defined(__GNUC__)
+#define ORB_PRINTF_FORMAT(formatIndex, firstArgument) __attribute__((format(printf, formatIndex, firstArgument)))
+#else
+#define ORB_PRINTF_FORMAT(formatIndex, firstArgument)
+#endif
+
 /// The calling convention of the system's event-tracing functions and of the enable callback they
 /// call: on 32-bit Windows the callee pops its arguments, and a caller that assumes otherwise
 /// leaves the stack misaligned by their size.
