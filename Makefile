@@ -2,7 +2,7 @@
 PRESETS := default asan m32
 PORT ?= 8090
 
-.PHONY: deps build test run ci bench win32 format tidy clean $(addprefix ci-,$(PRESETS))
+.PHONY: deps build test run ci ci-win32 bench win32 format tidy clean $(addprefix ci-,$(PRESETS))
 
 deps:
 	@scripts/install-deps.sh
@@ -30,25 +30,28 @@ bench: deps
 	cmake --build --preset default
 	@for b in build/default/bench/*_bench; do echo "== $$b"; $$b; done
 
-ci: deps $(addprefix ci-,$(PRESETS))
+# Each configuration's time is printed, so a slow one shows.
+ci: deps $(addprefix ci-,$(PRESETS)) ci-win32
 
 # The 32-bit Windows DLL, cross-built with MinGW-w64, and its tests under Wine. One Wine server
 # serves the whole run (starting Wine for each test costs seconds); its services are started here
 # with no output attached, since a service that inherits a test's output holds ctest until timeout.
 WINE_ENV := WINEDEBUG=-all WINEPREFIX=$(CURDIR)/build/win32/wineprefix
-win32:
+win32 ci-win32:
 	scripts/install-deps.sh --win32
-	cmake --preset win32
-	cmake --build --preset win32
-	mkdir -p build/win32/wineprefix
-	$(WINE_ENV) wineserver -p
-	$(WINE_ENV) wineboot </dev/null >/dev/null 2>&1
-	$(WINE_ENV) ctest --preset win32; status=$$?; $(WINE_ENV) wineserver -k; exit $$status
+	@start=$$(date +%s); \
+	cmake --preset win32 && cmake --build --preset win32 || exit 1; \
+	mkdir -p build/win32/wineprefix; \
+	$(WINE_ENV) wineserver -p; \
+	$(WINE_ENV) wineboot </dev/null >/dev/null 2>&1; \
+	$(WINE_ENV) ctest --preset win32; status=$$?; \
+	$(WINE_ENV) wineserver -k; \
+	echo "win32: built and tested in $$(( $$(date +%s) - start )) s"; exit $$status
 
 $(addprefix ci-,$(PRESETS)): ci-%:
-	cmake --preset $*
-	cmake --build --preset $*
-	ctest --preset $*
+	@start=$$(date +%s); \
+	cmake --preset $* && cmake --build --preset $* && ctest --preset $* && \
+	echo "ci-$*: built and tested in $$(( $$(date +%s) - start )) s"
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

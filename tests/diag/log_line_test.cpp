@@ -28,13 +28,16 @@ TEST(LogLine, EveryCode) {
   char thread[32];
   std::snprintf(thread, sizeof thread, "%p", reinterpret_cast<void*>(Platform::CurrentThreadId()));
   const LogRecord record = MakeRecord("the message", kLogError, kCategoryDbg | kCategoryNet);
+  // The file name alone, as the system gives it ("log_line_test.exe" on Windows).
+  const std::string program = Platform::ExecutableFileName();
+  ASSERT_EQ(program.rfind("log_line_test", 0), 0u) << program;
   struct Row {
     const char* lineFormat;
     std::string expected;
   };
   const Row rows[] = {
       {"#D", "2024-03-05T14:07:09.042\n"},
-      {"#E", "log_line_test\n"},
+      {"#E", program + "\n"},
       {"#G", "DBG;NET\n"},
       {"#L", " ERROR\n"},
       {"#M", "the message\n"},

@@ -11,6 +11,7 @@
 
 #include "devhost/host_stand_in.h"
 #include "sdk/api/request_entry.h"
+#include "tests/printed_text.h"
 
 namespace Vela::Sdk {
 namespace {
@@ -131,8 +132,9 @@ TEST(AppModule, IncompatibleHostLeavesTheRecordAsItWas) {
 TEST(AppModuleDeathTest, IncompatibleHostEndsTheProcess) {
   PluginHandshake record{17, 9, 9, nullptr, nullptr, nullptr, nullptr};
   EXPECT_DEATH(LoadTestModule(&record),
-               "Expression: ALE-EECF0606\n.*Description: ark-simple-dialog-messages which supports plugin API "
-               "18\\.0\\.0 is not compatible with core's plugin API 17\\.9\\.9");
+               Testing::Printed(testing::HasSubstr(
+                   "Expression: ALE-EECF0606\n\nDescription: ark-simple-dialog-messages which supports plugin API "
+                   "18.0.0 is not compatible with core's plugin API 17.9.9")));
 }
 
 TEST(AppModule, NullRecordBuildsNothing) {
