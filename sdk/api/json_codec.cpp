@@ -31,14 +31,21 @@ BindingResult JsonToValue(const char* text) {
   JsonValueBuilder builder(result.Value());
   rapidjson::Reader reader;
   rapidjson::StringStream stream(text);
-  reader.Parse(stream, builder);
+  // Full precision: every number reads as the double nearest to its text. The default path
+  // rounds twice and can land one ulp off, which changes a value as it is read.
+  reader.Parse<rapidjson::kParseFullPrecisionFlag>(stream, builder);
   if (!reader.HasParseError()) return result;
 
   // Offsets beyond 4 GiB do not occur in texts handed to the plug-in.
   auto offset = static_cast<uint32_t>(reader.GetErrorOffset());
-  if (builder.TooDeep() && reader.GetParseErrorCode() == rapidjson::kParseErrorTermination) {
+  const bool stopped = reader.GetParseErrorCode() == rapidjson::kParseErrorTermination;
+  if (builder.TooDeep() && stopped) {
     // RapidJSON reports the offset just after the bracket that was refused.
     result.Fail(Format(JsonText::kTooDeep, offset - 1));
+  } else if (builder.NumberTooBig() && stopped) {
+    // Refused as RapidJSON refuses a number whose exponent alone is too large, at the number's
+    // offset: reading it as an infinity would change the value silently.
+    result.Fail(Format(JsonText::kParseError, rapidjson::GetParseError_En(rapidjson::kParseErrorNumberTooBig), offset));
   } else {
     result.Fail(Format(JsonText::kParseError, rapidjson::GetParseError_En(reader.GetParseErrorCode()), offset));
   }

@@ -1,6 +1,7 @@
 // JsonValueBuilder: the RapidJSON reading handler that builds a BindingValue from parse events.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -24,6 +25,9 @@ class JsonValueBuilder {
   explicit JsonValueBuilder(BindingValue& root) noexcept : target_(&root) {}
 
   bool TooDeep() const noexcept { return tooDeep_; }
+  /// Whether the parse stopped at a number beyond the double range, which RapidJSON's default
+  /// number path rounds to an infinity rather than refusing.
+  bool NumberTooBig() const noexcept { return numberTooBig_; }
 
   bool Null() {
     Next();
@@ -50,6 +54,10 @@ class JsonValueBuilder {
     return true;
   }
   bool Double(double value) {
+    if (!std::isfinite(value)) {
+      numberTooBig_ = true;
+      return false;
+    }
     Next().SetFloat(value);
     return true;
   }
@@ -113,6 +121,7 @@ class JsonValueBuilder {
   std::vector<BindingValue*> open_;
   bool inCollection_ = false;
   bool tooDeep_ = false;
+  bool numberTooBig_ = false;
 };
 
 }  // namespace Vela::Sdk
