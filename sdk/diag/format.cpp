@@ -226,6 +226,10 @@ std::size_t WriteBoundedBody(const FormatContext& context, std::size_t bodyLengt
   const bool fixedDigits = std::strchr("eEfF", conversion) != nullptr;  // a digit and a point before them
   if (width > kMostRendered || precision > kMostRendered || (fixedDigits && precision > kMostRendered - 2)) return 0;
 
+  // A character takes no precision (C leaves one undefined; glibc ignores it): none is passed on,
+  // so none can shorten the padding either.
+  if (conversion == 'c') hasPrecision = false;
+
   const uint64_t room = context.room;
   const bool floating = std::strchr("aAeEfFgG", conversion) != nullptr;
   const bool strippedZeros = (conversion == 'g' || conversion == 'G') && !alternate;

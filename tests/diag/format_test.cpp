@@ -141,6 +141,7 @@ TEST(Format, LongResultsAreCut) {
       {"padded integer", Into4("%5d", 1), "   "},
       {"double", Into4("%f", 1.5), "1.5"},
       {"char after text", Into4("ab%1%2", 'c', 'd'), "abc"},
+      {"padded char with a precision beyond the room", Into4("%3.99c", 'z'), "  z"},
   });
   char small[4];
   EXPECT_EQ(FormatInto(small, 1, "abc"), 0u);
