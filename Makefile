@@ -2,7 +2,7 @@
 PRESETS := default asan m32
 PORT ?= 8090
 
-.PHONY: deps build test run ci ci-win32 bench win32 format tidy clean $(addprefix ci-,$(PRESETS))
+.PHONY: deps build test run ci ci-win32 bench win32 fuzz fuzz-smoke format tidy clean $(addprefix ci-,$(PRESETS))
 
 deps:
 	@scripts/install-deps.sh
@@ -52,6 +52,19 @@ $(addprefix ci-,$(PRESETS)): ci-%:
 	@start=$$(date +%s); \
 	cmake --preset $* && cmake --build --preset $* && ctest --preset $* && \
 	echo "ci-$*: built and tested in $$(( $$(date +%s) - start )) s"
+
+# Every fuzz target for FUZZ_SECONDS each (clang, libFuzzer, ASan and UBSan: the fuzz preset),
+# then a table of executions, executions per second and coverage. fuzz-smoke is the bounded run
+# for CI. The corpora also run as ordinary tests (FuzzReplay.<target>) in every configuration.
+FUZZ_SECONDS ?= 60
+fuzz:
+	scripts/install-deps.sh --fuzz
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh
+
+fuzz-smoke:
+	$(MAKE) fuzz FUZZ_SECONDS=20
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -6,6 +6,8 @@
 #                                         libyaml and GoogleTest built for 32-bit Windows into
 #                                         $ORB_WIN32_PREFIX (default ~/.cache/orb-win32/i686, where
 #                                         cmake/toolchains/i686-w64-mingw32.cmake looks too)
+#   scripts/install-deps.sh --fuzz        also clang with libFuzzer and the sanitizer runtimes, and
+#                                         llvm-symbolizer for readable reports (the fuzz preset)
 #
 # Packages are installed as root, or through sudo when it asks for no password; otherwise the
 # script names what is missing and how to install it, and fails only when the build cannot do
@@ -29,8 +31,9 @@ case "$mode" in
   # compiles; dpkg-dev unpacks what `apt-get source` fetches.
   --win32) required+=(gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
                       wine wine32:i386 googletest dpkg-dev) ;;
+  --fuzz) required+=(clang libclang-rt-dev llvm) ;;
   "") ;;
-  *) echo "usage: $0 [--bench-peers | --win32]" >&2; exit 2 ;;
+  *) echo "usage: $0 [--bench-peers | --win32 | --fuzz]" >&2; exit 2 ;;
 esac
 
 missing() {
