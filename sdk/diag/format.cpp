@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -178,9 +179,10 @@ constexpr std::size_t kFloatingExtra = 340;
 // otherwise only pads or extends what the output cuts anyway, yet the C library would render all
 // of it (and some overflow their stack doing so), so each is bounded by what can still be seen:
 // the room left plus the longest the rest of the rendering can be. `textLength` is the length of
-// a text argument.
+// a text argument. A precision that cannot change the rendering (`precisionIgnored`: a NaN or an
+// infinity; always for a character) is not passed on, so it cannot shorten the padding either.
 std::size_t WriteBoundedBody(const FormatContext& context, std::size_t bodyLength, char conversion,
-                             std::size_t textLength, char* out) {
+                             std::size_t textLength, bool precisionIgnored, char* out) {
   const char* p = context.specification + 1;
   const char* end = context.specification + bodyLength;
   std::size_t length = 0;
@@ -226,9 +228,8 @@ std::size_t WriteBoundedBody(const FormatContext& context, std::size_t bodyLengt
   const bool fixedDigits = std::strchr("eEfF", conversion) != nullptr;  // a digit and a point before them
   if (width > kMostRendered || precision > kMostRendered || (fixedDigits && precision > kMostRendered - 2)) return 0;
 
-  // A character takes no precision (C leaves one undefined; glibc ignores it): none is passed on,
-  // so none can shorten the padding either.
-  if (conversion == 'c') hasPrecision = false;
+  // C leaves a character's precision undefined; glibc ignores it.
+  if (precisionIgnored || conversion == 'c') hasPrecision = false;
 
   const uint64_t room = context.room;
   const bool floating = std::strchr("aAeEfFgG", conversion) != nullptr;
@@ -263,7 +264,7 @@ std::size_t WriteBoundedBody(const FormatContext& context, std::size_t bodyLengt
 }
 
 FinalSpecification Finish(const FormatContext& context, const char* allowed, ValueWidth width,
-                          std::size_t textLength = 0) {
+                          std::size_t textLength = 0, bool precisionIgnored = false) {
   FinalSpecification result{};
   std::size_t bodyLength = 1;  // the "%"
   char conversion = allowed[0];
@@ -282,7 +283,7 @@ FinalSpecification Finish(const FormatContext& context, const char* allowed, Val
     if (conversion == 'n') return result;
     if (std::strchr(allowed, conversion) == nullptr) conversion = allowed[0];
   }
-  std::size_t length = WriteBoundedBody(context, bodyLength, conversion, textLength, result.text);
+  std::size_t length = WriteBoundedBody(context, bodyLength, conversion, textLength, precisionIgnored, result.text);
   if (length == 0) {
     result.refused = true;
     return result;
@@ -410,10 +411,11 @@ std::size_t FormatUInt64Argument(FormatContext& context, const void* argument) {
 std::size_t FormatDoubleArgument(FormatContext& context, const void* argument) {
   context.allowedConversions = "gaefGAEF";
   context.lengthModifier = "";
-  FinalSpecification final = Finish(context, "gaefGAEF", ValueWidth::kNone);
+  const double value = *static_cast<const double*>(argument);
+  FinalSpecification final = Finish(context, "gaefGAEF", ValueWidth::kNone, 0, !std::isfinite(value));
   if (final.refused) return kFormatFailed;
   if (final.conversion == '\0') return 0;
-  return CallLibrary(context, final.text, *static_cast<const double*>(argument));
+  return CallLibrary(context, final.text, value);
 }
 
 std::size_t FormatTextArgument(FormatContext& context, const void* argument) {
