@@ -103,7 +103,7 @@ std::size_t CapturedLength(const Sdk::PathParameters& params) {
 
 int CheckOne(const uint8_t* data, std::size_t size) {
   FuzzInput input(data, size);
-  const uint32_t routeCount = 1 + input.Number(4);
+  const uint32_t routeCount = 1 + input.Number(3);
   std::vector<std::unique_ptr<Sdk::FunctionDescriptor>> functions;
   std::vector<std::unique_ptr<Sdk::FunctionRegistration>> registrations;
   std::vector<Sdk::ApiRoute> routes;
