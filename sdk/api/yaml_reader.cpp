@@ -89,11 +89,6 @@ class YamlEventReader {
   bool FailAt(const char* format, std::string_view name, const yaml_event_t& event) {
     return Fail(Format(format, name, event.start_mark.line + 1, event.start_mark.column + 1));
   }
-  // A tagged scalar's conversion failure, with where the scalar is.
-  bool FailConversion(const BindingResult& conversion, const yaml_event_t& event) {
-    return Fail(std::string(conversion.ErrorText()) +
-                Format(YamlText::kTaggedScalarAt, event.start_mark.line + 1, event.start_mark.column + 1));
-  }
 
   // The key text stays in pendingKey_ until the next key replaces it.
   PathStep StepTo(const Target& target) const {
@@ -219,21 +214,21 @@ bool YamlEventReader::Scalar(const yaml_event_t& event, const Target& into, bool
         double number = 0.0;
         if (!FloatFromText(conversion, value, kNumberTarget, kDoubleTypeName, std::numeric_limits<double>::max(),
                            number)) {
-          return FailConversion(conversion, event);
+          return Fail(std::string(conversion.ErrorText()));
         }
         target.SetFloat(number);
       } else if (!value.empty() && value[0] == '-') {
         int64_t number = 0;
         if (!SignedFromText(conversion, value, kNumberTarget, kSignedTypeName, std::numeric_limits<int64_t>::min(),
                             std::numeric_limits<int64_t>::max(), number)) {
-          return FailConversion(conversion, event);
+          return Fail(std::string(conversion.ErrorText()));
         }
         target.SetSigned(number);
       } else {
         uint64_t number = 0;
         if (!UnsignedFromText(conversion, value, kNumberTarget, kUnsignedTypeName, std::numeric_limits<uint64_t>::max(),
                               number)) {
-          return FailConversion(conversion, event);
+          return Fail(std::string(conversion.ErrorText()));
         }
         target.SetUnsigned(number);
       }
@@ -241,7 +236,7 @@ bool YamlEventReader::Scalar(const yaml_event_t& event, const Target& into, bool
       int boolWord = YamlBoolWord(value);
       if (boolWord >= 0) target.SetBool(boolWord == 1);
     } else {
-      return FailAt(YamlText::kUnsupportedTag, tag, event);
+      return Fail(Format(YamlText::kUnsupportedTag, tag));
     }
   } else if (scalar.style == YAML_PLAIN_SCALAR_STYLE) {
     SetPlainScalar(target, text, scalar.length);

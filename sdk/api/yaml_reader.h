@@ -19,10 +19,7 @@ inline constexpr char kUnexpectedMapping[] = "Unexpected start of mapping. At li
 inline constexpr char kCyclicAlias[] = "Cannot deserialize cyclic aliases. Alias \"%1\". At line: %2 col: %3";
 inline constexpr char kUndefinedAlias[] = "Undefined alias encountered: \"%1\". At line: %2 col: %3";
 inline constexpr char kParserError[] = "YAML parser error: %1. At line: %2 col: %3";
-inline constexpr char kUnsupportedTag[] = "Unsupported YAML tag '%1'. At line: %2 col: %3";
-/// Appended to the conversion text of a tagged scalar that does not convert ("Value x for 'yaml'
-/// of type uint64_t is in an incorrect format. At line: 1 col: 1").
-inline constexpr char kTaggedScalarAt[] = ". At line: %1 col: %2";
+inline constexpr char kUnsupportedTag[] = "Unsupported YAML tag '%1'.";
 inline constexpr char kTooDeep[] = "YAML nesting is too deep. At line: %1 col: %2";
 inline constexpr char kTooManyAliasNodes[] = "YAML aliases expand to too many nodes. At line: %1 col: %2";
 inline constexpr char kTooLarge[] = "YAML document is too large.";
