@@ -4,8 +4,10 @@
 // Properties:
 // - A failure says where: "At line: L col: C" with L and C from 1 (from 0 in the parser's own
 //   errors, which pass libyaml's mark on as documented), except the failures that concern the
-//   whole document and are documented without a position (several documents, an unsupported tag,
-//   a document too large).
+//   whole document and are documented without a position (several documents, a document too
+//   large), and the failures of a tagged scalar (an unsupported tag, a "!!int" or "!!float" text
+//   that does not convert), whose texts are fixed without a position: the latter are the
+//   conversion layer's own ("Value V for 'yaml' of type T ...").
 // - A value that reads is written as JSON and read back equal, except that floats which are not
 //   finite (".inf", ".nan") come back Empty: the JSON writer writes them as null by choice; and
 //   integers are compared by value, since JSON text carries no signedness.
@@ -38,8 +40,9 @@ int CheckOne(const uint8_t* data, std::size_t size) {
   Sdk::BindingResult read = Sdk::YamlToValue(reinterpret_cast<const char*>(data), size);
   if (!read.Ok()) {
     std::string error(read.ErrorText());
-    bool whole = error == Sdk::YamlText::kMultiDocument || error == Sdk::YamlText::kTooLarge ||
-                 error.starts_with("Unsupported YAML tag '");
+    bool tagged = error.starts_with("Unsupported YAML tag '") ||
+                  (error.starts_with("Value ") && error.find(" for 'yaml' of type ") != std::string::npos);
+    bool whole = error == Sdk::YamlText::kMultiDocument || error == Sdk::YamlText::kTooLarge || tagged;
     long first = error.starts_with("YAML parser error: ") ? 0 : 1;
     Require(whole || HasPosition(error, first), "a YAML failure names its line and column", error);
     return 0;
