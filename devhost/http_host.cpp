@@ -2,6 +2,7 @@
 #include "devhost/http_host.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "devhost/api_description.h"
 #include "devhost/payload_codec.h"

@@ -17,13 +17,8 @@ void RecordHistory::Add(std::string json) {
   Add(std::make_shared<const std::string>(std::move(json)));
 }
 
-void RecordHistory::SetBounds(RecordBounds bounds) {
-  bounds_ = bounds;
-  Trim();
-}
-
 void RecordHistory::Trim() {
-  while (!records_.empty() && (records_.size() > bounds_.count || bytes_ > bounds_.bytes)) {
+  while (records_.size() > bounds_.count || (records_.size() > 1 && bytes_ > bounds_.bytes)) {
     bytes_ -= ChargeOf(*records_.front());
     records_.pop_front();
     ++dropped_;

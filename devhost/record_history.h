@@ -34,14 +34,10 @@ class RecordHistory {
  public:
   explicit RecordHistory(RecordBounds bounds = kDefaultHistoryBounds) : bounds_(bounds) {}
 
-  /// Keeps `json` as the newest record and drops the oldest ones until both bounds hold. The kept
-  /// records are always the newest ones, so a record larger than the byte bound by itself leaves
-  /// the history empty (and counted).
+  /// Keeps `json` as the newest record and drops the oldest ones until both bounds hold, except
+  /// that the newest stays even when it alone is over the byte bound (a count of 0 keeps none).
   void Add(SharedText json);
   void Add(std::string json);
-  /// Applies new bounds at once.
-  void SetBounds(RecordBounds bounds);
-  RecordBounds Bounds() const { return bounds_; }
 
   /// Records ever added; the kept ones are numbered Dropped() to Total() - 1.
   uint64_t Total() const { return dropped_ + records_.size(); }
