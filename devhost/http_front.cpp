@@ -12,8 +12,10 @@
 #include <thread>
 
 #include "devhost/command_line.h"
+#include "devhost/console_page.h"
 #include "devhost/event_stream.h"
 #include "devhost/host_loop.h"
+#include "devhost/host_state.h"
 #include "devhost/plugin_host.h"
 #include "devhost/scenario.h"
 
@@ -196,11 +198,18 @@ int Serve(const ServeSettings& settings, std::ostream& out, std::ostream& err) {
         [&stream, subscription](bool) { stream.Unsubscribe(subscription); });
   });
 
-  auto handle = [&loop, &host](const httplib::Request& request, httplib::Response& response) {
+  HostStateTracker state;
+  auto handle = [&loop, &host, &state](const httplib::Request& request, httplib::Response& response) {
     HttpCall call = ToCall(request);
-    std::optional<HttpReply> reply = loop.Invoke([&] { return host.Handle(call); });
+    std::optional<HttpReply> reply = loop.Invoke([&] { return state.Handle(host, call); });
     Apply(reply ? *reply : ErrorReply(503, HostText::kShuttingDown), response);
   };
+  server.Get(kConsoleRoutes, [&handle](const httplib::Request& request, httplib::Response& response) {
+    std::optional<ConsoleAsset> asset = FindConsoleAsset(request.path);
+    if (!asset) return handle(request, response);
+    for (const auto& [name, value] : ConsoleHeaders()) response.set_header(std::string(name), std::string(value));
+    response.set_content(asset->body.data(), asset->body.size(), std::string(asset->contentType).c_str());
+  });
   const std::string any = ".*";
   server.Get(any, handle);
   server.Post(any, handle);
