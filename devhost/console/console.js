@@ -459,7 +459,7 @@ function typeText(type) {
 
 function exampleBody(fn, types) {
   const arg = (fn.arguments || [])[0];
-  const type = arg && types.get(arg.type.type);
+  const type = arg && arg.type && types.get(arg.type.type);
   if (!type || !type.fields.length) return '';
   const sample = {};
   for (const field of type.fields) {

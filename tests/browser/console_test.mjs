@@ -3,7 +3,8 @@
 //
 //   ORB_HOST=build/default/devhost/orb-host node --test tests/browser/console_test.mjs
 //
-// ORB_CONSOLE_SCREENSHOT=<file.png> also writes a 1280x800 screenshot of the demo's first view.
+// ORB_CONSOLE_SCREENSHOT=<file.png> also writes a 1280x800 screenshot of the demo's first view;
+// ORB_CONSOLE_SCENARIO=<file> serves another scenario with two messages instead of the demo.
 // Without Chromium or playwright-core the test is skipped and says why.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
@@ -16,7 +17,7 @@ const here = dirname(fileURLToPath(import.meta.url));
 const root = resolve(here, '../..');
 const orbHost = process.env.ORB_HOST || join(root, 'build/default/devhost/orb-host');
 const chromium = process.env.ORB_CHROMIUM || '/usr/bin/chromium';
-const scenario = join(root, 'devhost/scenarios/demo.yaml');
+const scenario = process.env.ORB_CONSOLE_SCENARIO || join(root, 'devhost/scenarios/demo.yaml');
 const MESSAGES = '/ark-simple-dialog-messages/v1/messages';
 const WAIT_MS = 10000;
 
