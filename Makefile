@@ -6,6 +6,7 @@ PORT ?= 8090
 
 deps:
 	@scripts/install-deps.sh
+	@scripts/install-browser-deps.sh
 
 build: deps
 	cmake --preset default

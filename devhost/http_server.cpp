@@ -10,8 +10,10 @@
 #include <thread>
 
 #include "devhost/command_line.h"
+#include "devhost/console_page.h"
 #include "devhost/event_stream.h"
 #include "devhost/host_loop.h"
+#include "devhost/host_state.h"
 #include "devhost/http_host.h"
 #include "devhost/scenario.h"
 #include "sdk/diag/ascii.h"
@@ -162,13 +164,20 @@ void AddEventStreamRoute(httplib::Server& server, EventStream& stream, std::chro
   });
 }
 
-// Every other call goes to the host, on the host loop.
-void AddHostRoutes(httplib::Server& server, HostLoop& loop, HttpHost& host) {
-  auto handle = [&loop, &host](const httplib::Request& request, httplib::Response& response) {
+// The console's page and assets; every other call goes to the host, on the host loop, through the
+// tracker of what the console shows about held messages.
+void AddHostRoutes(httplib::Server& server, HostLoop& loop, HttpHost& host, HostStateTracker& state) {
+  auto handle = [&loop, &host, &state](const httplib::Request& request, httplib::Response& response) {
     HttpCall call = ToCall(request);
-    std::optional<HttpReply> reply = loop.Invoke([&] { return host.Handle(call); });
+    std::optional<HttpReply> reply = loop.Invoke([&] { return state.Handle(host, call); });
     Apply(reply ? std::move(*reply) : ErrorReply(503, HostText::kShuttingDown), response);
   };
+  server.Get(kConsoleRoutes, [&handle](const httplib::Request& request, httplib::Response& response) {
+    std::optional<ConsoleAsset> asset = FindConsoleAsset(request.path);
+    if (!asset) return handle(request, response);
+    for (const auto& [name, value] : ConsoleHeaders()) response.set_header(std::string(name), std::string(value));
+    response.set_content(asset->body.data(), asset->body.size(), std::string(asset->contentType).c_str());
+  });
   const std::string any = ".*";
   server.Get(any, handle);
   server.Post(any, handle);
@@ -210,7 +219,8 @@ int Serve(const ServeSettings& settings, std::ostream& out, std::ostream& err) {
   ConfigureServer(server);
   AddEventStreamRoute(server, stream,
                       std::chrono::milliseconds(static_cast<long long>(settings.keepAliveSeconds * 1000)));
-  AddHostRoutes(server, loop, host);
+  HostStateTracker state;
+  AddHostRoutes(server, loop, host, state);
   if (!Bind(server, settings, host, out, err)) return kExitUsage;
 
   std::atomic<bool> stopping{false};
