@@ -17,7 +17,8 @@ test: build
 
 URL := http://127.0.0.1:$(PORT)
 run: build
-	@echo "orb-host: the plug-in at $(URL) with devhost/scenarios/demo.yaml; Ctrl-C stops it. Try:"
+	@echo "orb-host: the plug-in at $(URL) with devhost/scenarios/demo.yaml; Ctrl-C stops it."
+	@echo "Open $(URL)/ in a browser for the console, or try:"
 	@echo "  curl -s $(URL)/ark-simple-dialog-messages/v1/messages"
 	@echo "  curl -sN $(URL)/events    # in a second terminal, then:"
 	@echo "  curl -s -X DELETE $(URL)/ark-simple-dialog-messages/v1/messages/0"

@@ -52,10 +52,10 @@ constexpr char kServeUsage[] =
     "\n"
     "SIZE is bytes, or a number with K, M or G (binary multiples).\n"
     "\n"
-    "Routes: the plug-in's functions at their methods and URLs; GET /events (server-sent\n"
-    "events); GET, PUT, DELETE of any other URL (the host's resources); POST /lcds/messages;\n"
-    "GET /host/log, /host/lcds-invocations, /host/events, /host/api; GET and PUT\n"
-    "/host/lcds-invoke-fails.\n";
+    "Routes: GET / (the web console, a page for a browser); the plug-in's functions at their\n"
+    "methods and URLs; GET /events (server-sent events); GET, PUT, DELETE of any other URL (the\n"
+    "host's resources); POST /lcds/messages; GET /host/log, /host/lcds-invocations, /host/events,\n"
+    "/host/api, /host/state; GET and PUT /host/lcds-invoke-fails.\n";
 
 constexpr char kRunUsage[] =
     "usage: orb-host run [--plugin PATH] --scenario FILE [--history-bytes SIZE] [--history-count N]\n"
