@@ -42,7 +42,7 @@ std::string StoredPhase(const HttpHost& host) {
   if (phase.Kind() == ValueKind::String) return std::string(phase.GetString());
   if (phase.Kind() == ValueKind::Signed || phase.Kind() == ValueKind::Unsigned) {
     uint64_t index = phase.Kind() == ValueKind::Signed ? static_cast<uint64_t>(phase.GetSigned()) : phase.GetUnsigned();
-    if (index < kPhases.size()) return std::string(kPhases[index]);
+    if (index < kPhases.size()) return std::string(kPhases[static_cast<std::size_t>(index)]);
   }
   return {};
 }
