@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
@@ -28,12 +29,14 @@ BindingResult JsonToValue(const char* text) {
   while (IsBlank(*cursor)) ++cursor;
   if (*cursor == '\0') return result;
 
+  // Parsed in place in a copy of its own: strings are decoded where they stand and numbers handed
+  // over as their texts, which the builder reads into the double nearest to each, and neither is
+  // copied through the reader's stack first.
+  std::string buffer(text);
   JsonValueBuilder builder(result.Value());
   rapidjson::Reader reader;
-  rapidjson::StringStream stream(text);
-  // Full precision: every number reads as the double nearest to its text. The default path
-  // rounds twice and can land one ulp off, which changes a value as it is read.
-  reader.Parse<rapidjson::kParseFullPrecisionFlag>(stream, builder);
+  rapidjson::InsituStringStream stream(buffer.data());
+  reader.Parse<rapidjson::kParseInsituFlag | rapidjson::kParseNumbersAsStringsFlag>(stream, builder);
   if (!reader.HasParseError()) return result;
 
   // Offsets beyond 4 GiB do not occur in texts handed to the plug-in.

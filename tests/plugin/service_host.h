@@ -57,8 +57,8 @@ class ServiceHost {
   /// What the host answers to one LCDS invoke: null for success, else the error text.
   using InvokeAnswer = std::function<const char*(const HostRequest& request)>;
 
-  ServiceHost() {
-    if (!host.Load(BuiltPluginPath())) ADD_FAILURE() << host.LastError();
+  explicit ServiceHost(Vela::Sdk::Platform::LibraryLifetime lifetime = Vela::Sdk::Platform::LibraryLifetime::kProcess) {
+    if (!host.Load(BuiltPluginPath(), lifetime)) ADD_FAILURE() << host.LastError();
     host.SetRequestHandler([this](const HostRequest& request, HostResponse& response) { Answer(request, response); });
   }
 
