@@ -179,7 +179,8 @@ int CheckOne(const uint8_t* data, std::size_t size) {
 
   Sdk::BindingResult read;
   Sdk::FlatToValue(flat, "fuzzed", read);
-  Require(read.Ok() == expectedOk, expectedOk ? "FlatToValue reads well-formed records" : "FlatToValue refuses malformed records",
+  Require(read.Ok() == expectedOk,
+          expectedOk ? "FlatToValue reads well-formed records" : "FlatToValue refuses malformed records",
           std::string(read.ErrorText()));
   if (!read.Ok()) {
     Require(!read.ErrorText().empty(), "FlatToValue's failure has a message");

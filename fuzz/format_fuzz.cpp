@@ -42,21 +42,21 @@ struct Arguments {
 const Arguments kArgumentSets[] = {
     {'q', -42, 4000000000u, -9000000000LL, 18000000000ULL, -1.5, "aurel", nullptr, "demo-1", "ark"},
     {'\0', std::numeric_limits<int32_t>::min(), std::numeric_limits<uint32_t>::max(),
-     std::numeric_limits<int64_t>::min(), std::numeric_limits<uint64_t>::max(), -1.7976931348623157e308, "",
-     nullptr, std::string_view("nul\0inside", 10), std::string(300, 'x')},
+     std::numeric_limits<int64_t>::min(), std::numeric_limits<uint64_t>::max(), -1.7976931348623157e308, "", nullptr,
+     std::string_view("nul\0inside", 10), std::string(300, 'x')},
     {'%', 0, 0, 0, 0, std::numeric_limits<double>::quiet_NaN(), "%s%d%n", nullptr, "", ""},
     {'\xff', 7, 7, 7, 7, -std::numeric_limits<double>::infinity(), "\xff\xfe", nullptr, "{x}", "%1$*2$d"},
 };
 
 void CheckFormat(const Arguments& a, const char* format) {
   const Sdk::FormatRoutine* routines[] = {
-      &Sdk::FormatRoutines::kChar,   &Sdk::FormatRoutines::kInt32,      &Sdk::FormatRoutines::kUInt32,
-      &Sdk::FormatRoutines::kInt64,  &Sdk::FormatRoutines::kUInt64,     &Sdk::FormatRoutines::kDouble,
-      &Sdk::FormatRoutines::kText,   &Sdk::FormatRoutines::kText,       &Sdk::FormatRoutines::kStringView,
+      &Sdk::FormatRoutines::kChar,   &Sdk::FormatRoutines::kInt32,  &Sdk::FormatRoutines::kUInt32,
+      &Sdk::FormatRoutines::kInt64,  &Sdk::FormatRoutines::kUInt64, &Sdk::FormatRoutines::kDouble,
+      &Sdk::FormatRoutines::kText,   &Sdk::FormatRoutines::kText,   &Sdk::FormatRoutines::kStringView,
       &Sdk::FormatRoutines::kString,
   };
-  const void* arguments[] = {&a.character, &a.int32,    &a.uint32,   &a.int64, &a.uint64,
-                             &a.number,    &a.text,     &a.nullText, &a.view,  &a.string};
+  const void* arguments[] = {&a.character, &a.int32, &a.uint32,   &a.int64, &a.uint64,
+                             &a.number,    &a.text,  &a.nullText, &a.view,  &a.string};
   constexpr std::size_t kCount = sizeof arguments / sizeof arguments[0];
 
   auto reference = std::make_unique<char[]>(kReferenceSize);
@@ -71,7 +71,8 @@ void CheckFormat(const Arguments& a, const char* format) {
     auto buffer = std::make_unique<char[]>(size);
     std::size_t written = Sdk::FormatArgs(buffer.get(), size, format, routines, arguments, kCount);
     std::size_t expected = std::min(length, size - 1);
-    Require(written == expected && buffer[written] == '\0' && text.substr(0, expected) == std::string_view(buffer.get(), written),
+    Require(written == expected && buffer[written] == '\0' &&
+                text.substr(0, expected) == std::string_view(buffer.get(), written),
             "FormatArgs into a buffer of any size gives the start of the same text",
             "size " + std::to_string(size) + ": " + std::to_string(written) + " characters, expected " +
                 std::to_string(expected));
@@ -90,8 +91,12 @@ void CheckFields(const Arguments& a, const char* templateText) {
   Sdk::FormattedMessage message =
       Sdk::FormatFields(templateText, a.int32 < 0, a.int32, a.uint64, a.number, a.text, a.string, a.character);
   const Sdk::FieldValue values[] = {
-      Sdk::FieldValue::Bool(a.int32 < 0), Sdk::FieldValue::Signed(a.int32), Sdk::FieldValue::Unsigned(a.uint64),
-      Sdk::FieldValue::Float(a.number),   Sdk::FieldValue::String(a.text),  Sdk::FieldValue::String(a.string),
+      Sdk::FieldValue::Bool(a.int32 < 0),
+      Sdk::FieldValue::Signed(a.int32),
+      Sdk::FieldValue::Unsigned(a.uint64),
+      Sdk::FieldValue::Float(a.number),
+      Sdk::FieldValue::String(a.text),
+      Sdk::FieldValue::String(a.string),
       Sdk::FieldValue::String(std::string(1, a.character)),
   };
   Require(message.text.size() < Sdk::kFormatBufferSize, "FormatFields keeps within the formatter's buffer");

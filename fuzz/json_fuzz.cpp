@@ -47,7 +47,8 @@ int CheckOne(const uint8_t* data, std::size_t size) {
     std::string written = Sdk::ValueToJson(value, nullptr, newline);
     Sdk::BindingResult again = Sdk::JsonToValue(written);
     Require(again.Ok(), "written JSON reads back", std::string(again.ErrorText()) + " in " + written.substr(0, 400));
-    Require(SameValue(value, again.Value(), {.nonFiniteAsNull = true, .integersByValue = true}), "written JSON reads back as the same value",
+    Require(SameValue(value, again.Value(), {.nonFiniteAsNull = true, .integersByValue = true}),
+            "written JSON reads back as the same value",
             "read " + Describe(value) + "\n  written " + written.substr(0, 400) + "\n  read back " +
                 Describe(again.Value()));
   }

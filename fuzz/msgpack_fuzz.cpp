@@ -63,7 +63,8 @@ int CheckOne(const uint8_t* data, std::size_t size) {
   std::string written = Sdk::ValueToJson(read.Value());
   Sdk::BindingResult again = Sdk::JsonToValue(written);
   Require(again.Ok(), "a MessagePack value written as JSON reads back", std::string(again.ErrorText()));
-  Require(SameValue(expected, again.Value(), {.nonFiniteAsNull = true, .integersByValue = true}), "a MessagePack value written as JSON reads back equal",
+  Require(SameValue(expected, again.Value(), {.nonFiniteAsNull = true, .integersByValue = true}),
+          "a MessagePack value written as JSON reads back equal",
           "decoded " + Describe(read.Value()) + "\n  read back " + Describe(again.Value()));
   return 0;
 }

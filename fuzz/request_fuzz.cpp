@@ -31,9 +31,14 @@ constexpr char kInvokeUrl[] = "/ark-login/v1/session/invoke";
 // Posted messages stay; past this many the list is emptied, so a long run stays fast.
 constexpr uint32_t kMostKeptMessages = 64;
 
-const char* const kContentTypes[] = {"",          "application/json", "application/x-msgpack", "application/yaml",
-                                     "text/plain", "application/json; charset=utf-8"};
-const char* const kUrls[] = {kMessagesUri, "/ark-simple-dialog-messages/v1/messages/", "/ark-simple-dialog-messages/v1/messages/0",
+const char* const kContentTypes[] = {"",
+                                     "application/json",
+                                     "application/x-msgpack",
+                                     "application/yaml",
+                                     "text/plain",
+                                     "application/json; charset=utf-8"};
+const char* const kUrls[] = {kMessagesUri, "/ark-simple-dialog-messages/v1/messages/",
+                             "/ark-simple-dialog-messages/v1/messages/0",
                              "/ark-simple-dialog-messages/v1/messages/1?x=1", "/"};
 
 DevHost::HostStandIn& Host() {
@@ -43,7 +48,8 @@ DevHost::HostStandIn& Host() {
     made->SetRecording(false);
     // Acknowledgements of dismissed platform messages are invoked on the host; they succeed.
     made->SetRequestHandler([](const Sdk::HostRequest& request, Sdk::HostResponse& response) {
-      bool invoke = request.method == Sdk::kMethodPost && request.url != nullptr && std::strcmp(request.url, kInvokeUrl) == 0;
+      bool invoke =
+          request.method == Sdk::kMethodPost && request.url != nullptr && std::strcmp(request.url, kInvokeUrl) == 0;
       response.status = invoke ? 200 : 404;
       if (!invoke) response.error = const_cast<char*>("Resource not found");
     });
@@ -157,8 +163,8 @@ int CheckOne(const uint8_t* data, std::size_t size) {
     request.headers.emplace_back(name, input.Text(48));
   }
   const uint8_t typeChoice = input.Byte();
-  request.contentType = typeChoice < 200 ? kContentTypes[typeChoice % (sizeof kContentTypes / sizeof kContentTypes[0])]
-                                         : input.Text(48);
+  request.contentType =
+      typeChoice < 200 ? kContentTypes[typeChoice % (sizeof kContentTypes / sizeof kContentTypes[0])] : input.Text(48);
   request.body = input.Rest();
 
   ApiResponse response = host.Call(function, request);

@@ -150,8 +150,7 @@ int CheckOne(const uint8_t* data, std::size_t size) {
     Sdk::PathParameters params = Sdk::NewPathParameters();
     Require(Sdk::MatchRoute(*context.registration->Route(), path, params) && params == context.pathParameters,
             "FindRoute selects a matching route with its parameters");
-    Require(CapturedLength(params) == fewest,
-            "FindRoute selects the route that captures the fewest characters");
+    Require(CapturedLength(params) == fewest, "FindRoute selects the route that captures the fewest characters");
   }
   return 0;
 }

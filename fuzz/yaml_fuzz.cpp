@@ -50,7 +50,8 @@ int CheckOne(const uint8_t* data, std::size_t size) {
   std::string written = Sdk::ValueToJson(read.Value());
   Sdk::BindingResult again = Sdk::JsonToValue(written);
   Require(again.Ok(), "a YAML value written as JSON reads back", std::string(again.ErrorText()));
-  Require(SameValue(read.Value(), again.Value(), {.nonFiniteAsNull = true, .integersByValue = true}), "a YAML value written as JSON reads back equal",
+  Require(SameValue(read.Value(), again.Value(), {.nonFiniteAsNull = true, .integersByValue = true}),
+          "a YAML value written as JSON reads back equal",
           "read " + Describe(read.Value()) + "\n  read back " + Describe(again.Value()));
   return 0;
 }

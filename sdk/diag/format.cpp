@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 

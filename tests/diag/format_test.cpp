@@ -142,7 +142,8 @@ TEST(Format, LongResultsAreCut) {
       {"double", Into4("%f", 1.5), "1.5"},
       {"char after text", Into4("ab%1%2", 'c', 'd'), "abc"},
       {"padded char with a precision beyond the room", Into4("%3.99c", 'z'), "  z"},
-      {"padded infinity with a precision beyond the room", Into4("%6.9999f", -std::numeric_limits<double>::infinity()), "  -"},
+      {"padded infinity with a precision beyond the room", Into4("%6.9999f", -std::numeric_limits<double>::infinity()),
+       "  -"},
   });
   char small[4];
   EXPECT_EQ(FormatInto(small, 1, "abc"), 0u);
