@@ -282,7 +282,8 @@ int main(int argc, char** argv) {
     for (const char* peer : {"Rapid", "Nlohmann"}) {
       auto theirs = reporter.times.find(std::string(peer) + work);
       if (theirs != reporter.times.end())
-        std::printf("  %-13s vs %-9s %.2f\n", work, peer, ours->second / theirs->second);
+        std::printf("  %-13s vs %-9s %.2f  (aim: %s)\n", work, peer, ours->second / theirs->second,
+                    std::string(peer) == "Rapid" ? "<= 1.5" : "<= 0.5");
     }
   }
   PrintAllocationsPerRecord();
