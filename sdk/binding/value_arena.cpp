@@ -68,7 +68,7 @@ void Unlink(PageHeader*& head, PageHeader* page) noexcept {
 }
 
 bool SameText(const InternedString* entry, std::string_view text, uint32_t hash) noexcept {
-  return entry->hash == hash && entry->length == text.size() && std::memcmp(entry->text, text.data(), text.size()) == 0;
+  return entry->hash == hash && entry->length == text.size() && SameBytes(entry->text, text.data(), text.size());
 }
 
 // Short texts share the entry's block; the rest live on the general heap.
@@ -188,7 +188,7 @@ InternedString* ValueArena::FindRecent(std::string_view text) noexcept {
   // The caller's bytes at that address may have changed since, so they are compared.
   if (recent.data != text.data() || recent.length != text.size()) return nullptr;
   InternedString* entry = recent.entry;
-  if (entry->text != text.data() && std::memcmp(entry->text, text.data(), text.size()) != 0) return nullptr;
+  if (entry->text != text.data() && !SameBytes(entry->text, text.data(), text.size())) return nullptr;
   ++entry->references;
   return entry;
 }
@@ -196,12 +196,16 @@ InternedString* ValueArena::FindRecent(std::string_view text) noexcept {
 InternedString* ValueArena::Intern(std::string_view text) {
   if (text.empty()) return EmptyString();
   if (InternedString* entry = FindRecent(text)) return entry;
-  return Intern(text, Fnv1a(text));
+  return InternHashed(text, Fnv1a(text));
 }
 
 InternedString* ValueArena::Intern(std::string_view text, uint32_t hash) {
   if (text.empty()) return EmptyString();
   if (InternedString* entry = FindRecent(text)) return entry;
+  return InternHashed(text, hash);
+}
+
+InternedString* ValueArena::InternHashed(std::string_view text, uint32_t hash) {
   RecentText& recent = recent_[RecentSlot(text.data(), text.size())];
   for (InternedString* entry = buckets_[hash & (bucketCount_ - 1)]; entry != nullptr; entry = entry->next) {
     if (SameText(entry, text, hash)) {

@@ -8,9 +8,36 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace Vela::Sdk {
+
+// Whether `size` bytes at `left` and `right` are equal. Names are mostly short: up to 16 bytes
+// they are compared as two overlapping words each, without a call.
+inline bool SameBytes(const char* left, const char* right, std::size_t size) noexcept {
+  if (size >= 8) {
+    if (size > 16) return std::memcmp(left, right, size) == 0;
+    uint64_t a, b, c, d;
+    std::memcpy(&a, left, 8);
+    std::memcpy(&b, right, 8);
+    std::memcpy(&c, left + size - 8, 8);
+    std::memcpy(&d, right + size - 8, 8);
+    return ((a ^ b) | (c ^ d)) == 0;
+  }
+  if (size >= 4) {
+    uint32_t a, b, c, d;
+    std::memcpy(&a, left, 4);
+    std::memcpy(&b, right, 4);
+    std::memcpy(&c, left + size - 4, 4);
+    std::memcpy(&d, right + size - 4, 4);
+    return ((a ^ b) | (c ^ d)) == 0;
+  }
+  for (std::size_t index = 0; index < size; ++index) {
+    if (left[index] != right[index]) return false;
+  }
+  return true;
+}
 
 /// A text interned in an arena, counted by the values and member names that refer to it.
 /// Short texts are stored right after the entry, in the same block.
@@ -96,6 +123,8 @@ class ValueArena {
     return ((reinterpret_cast<uintptr_t>(data) >> 3) ^ length) & (kRecentTexts - 1);
   }
   InternedString* FindRecent(std::string_view text) noexcept;
+  // Intern past the recent texts.
+  InternedString* InternHashed(std::string_view text, uint32_t hash);
 
   SizeClass classes_[kSizeClasses];
   RecentText recent_[kRecentTexts];
