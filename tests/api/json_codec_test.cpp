@@ -100,6 +100,29 @@ TEST(JsonCodec, RepeatedKeysWriteIntoTheSameMember) {
   EXPECT_EQ(mixed.Value()["b"].GetString(), "s");
 }
 
+// Objects are gathered and sorted once at their end, small ones and large ones alike; a key
+// repeated deep inside a document still writes into its member.
+TEST(JsonCodec, ObjectsOfAnySizeReadInNameOrder) {
+  for (int count : {3, 8, 9, 17, 40}) {
+    std::string text = "[{";
+    std::string sorted = "[{";
+    for (int key = count - 1; key >= 0; --key) {
+      text += "\"k" + std::to_string(100 + key) + "\":[" + std::to_string(key) + "]" + (key == 0 ? "" : ",");
+    }
+    for (int key = 0; key < count; ++key) {
+      sorted += "\"k" + std::to_string(100 + key) + "\":[" + std::to_string(key) + "]" + (key + 1 == count ? "" : ",");
+    }
+    text += "},1]";
+    sorted += "},1]";
+    BindingResult read = JsonToValue(text);
+    ASSERT_TRUE(read.Ok()) << read.ErrorText();
+    EXPECT_EQ(ValueToJson(read.Value()), sorted);
+  }
+  BindingResult nested = JsonToValue(R"([{"x":1},{"y":{"a":[1],"b":2,"a":[2]}}])");
+  ASSERT_TRUE(nested.Ok());
+  EXPECT_EQ(ValueToJson(nested.Value()), R"([{"x":1},{"y":{"a":[1,2],"b":2}}])");
+}
+
 TEST(JsonCodec, StringsKeepEscapedNulAndUncheckedBytes) {
   BindingResult nul = JsonToValue(R"(["a\u0000b"])");
   ASSERT_TRUE(nul.Ok());
