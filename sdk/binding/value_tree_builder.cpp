@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <tuple>
 #include <utility>
 
@@ -18,10 +19,52 @@ namespace {
 // Objects are mostly small: insertion sort beats the general sort up to a few dozen members.
 constexpr std::size_t kInsertionSortLimit = 24;
 
+// Elements a collection gathers on the scratch stack before it moves them into its buffer.
+constexpr std::size_t kSpillBatch = 256;
+
+constexpr std::size_t kNoSpill = static_cast<std::size_t>(-1);
+
+// Room for `count` elements, growing by half as the mutators do.
+BindingValue* GrowElements(BindingValue* elements, std::size_t& capacity, std::size_t count) {
+  if (count <= capacity) return elements;
+  std::size_t grown = capacity + capacity / 2;
+  if (grown < count) grown = count;
+  if (grown > BindingValue::kMaxElements) {
+    if (count > BindingValue::kMaxElements) throw std::length_error("BindingValue::ElementForWriting");
+    grown = BindingValue::kMaxElements;
+  }
+  void* buffer =
+      elements == nullptr ? Allocate(grown * sizeof(BindingValue)) : Reallocate(elements, grown * sizeof(BindingValue));
+  if (buffer == nullptr) throw std::bad_alloc();
+  capacity = grown;
+  return static_cast<BindingValue*>(buffer);
+}
+
 }  // namespace
+
+template <class T>
+T* ValueTreeBuilder::CountedAllocator<T>::allocate(std::size_t count) {
+  if (count > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_alloc();
+  void* block = Allocate(count * sizeof(T));
+  if (block == nullptr) throw std::bad_alloc();
+  return static_cast<T*>(block);
+}
+
+template <class T>
+void ValueTreeBuilder::CountedAllocator<T>::deallocate(T* block, std::size_t) noexcept {
+  Free(block);
+}
+
+// The scratch stacks grow inline in the readers too.
+template struct ValueTreeBuilder::CountedAllocator<ValueTreeBuilder::Item>;
+template struct ValueTreeBuilder::CountedAllocator<ValueTreeBuilder::Frame>;
 
 ValueTreeBuilder::~ValueTreeBuilder() {
   for (Item& item : items_) Release(item);
+  for (Frame& frame : frames_) {
+    for (std::size_t index = 0; index < frame.count; ++index) frame.elements[index].~BindingValue();
+    Free(frame.elements);
+  }
   if (arena_ != nullptr) {
     arena_->Release(pendingName_);
     for (Frame& frame : frames_) arena_->Release(frame.name);
@@ -42,11 +85,6 @@ ValueArena& ValueTreeBuilder::Arena() {
 
 void ValueTreeBuilder::MakeRoom() {
   if (items_.size() == items_.capacity()) items_.reserve(items_.capacity() * 2 + 64);
-}
-
-void ValueTreeBuilder::Push(ValueKind kind, uint64_t bits) {
-  items_.push_back(Item{pendingName_, bits, kind});
-  pendingName_ = nullptr;
 }
 
 void ValueTreeBuilder::PushBlock(ValueKind kind, void* block) {
@@ -79,14 +117,34 @@ void ValueTreeBuilder::Blob(std::span<const uint8_t> bytes) {
   PushBlock(ValueKind::Blob, blob);
 }
 
-void ValueTreeBuilder::BeginCollection() {
-  frames_.push_back(Frame{items_.size(), pendingName_, false});
+void ValueTreeBuilder::Begin(bool structure) {
+  frames_.push_back(Frame{items_.size(), pendingName_, structure, nullptr, 0, 0});
   pendingName_ = nullptr;
+  spillAt_ = structure ? kNoSpill : items_.size() + kSpillBatch;
 }
 
-void ValueTreeBuilder::BeginStructure() {
-  frames_.push_back(Frame{items_.size(), pendingName_, true});
-  pendingName_ = nullptr;
+// The frame below the one that ended is innermost again.
+void ValueTreeBuilder::End() {
+  frames_.pop_back();
+  spillAt_ = frames_.empty() || frames_.back().structure ? kNoSpill : frames_.back().first + kSpillBatch;
+}
+
+void ValueTreeBuilder::BeginCollection() { Begin(false); }
+
+void ValueTreeBuilder::BeginStructure() { Begin(true); }
+
+void ValueTreeBuilder::Spill() {
+  Frame& frame = frames_.back();
+  std::size_t count = items_.size() - frame.first;
+  frame.elements = GrowElements(frame.elements, frame.capacity, frame.count + count);
+  const Item* item = items_.data() + frame.first;
+  for (std::size_t index = 0; index < count; ++index, ++item) {
+    auto* element = new (frame.elements + frame.count + index) BindingValue();
+    BindingValue::Internals::Become(*element, item->kind, item->bits, arena_);
+  }
+  frame.count += count;
+  items_.resize(frame.first);
+  spillAt_ = frame.first + kSpillBatch;
 }
 
 void ValueTreeBuilder::Key(std::string_view name) {
@@ -98,25 +156,11 @@ void ValueTreeBuilder::Key(std::string_view name) {
 void ValueTreeBuilder::EndCollection() {
   ValueArena& arena = Arena();
   MakeRoom();
+  if (items_.size() > frames_.back().first) Spill();
   Frame frame = frames_.back();
-  std::size_t count = items_.size() - frame.first;
   void* block = arena.AllocateBlock(sizeof(ElementArray));
-  BindingValue* buffer = nullptr;
-  if (count != 0) {
-    buffer = static_cast<BindingValue*>(Allocate(count * sizeof(BindingValue)));
-    if (buffer == nullptr) {
-      arena.FreeBlock(block, sizeof(ElementArray));
-      throw std::bad_alloc();
-    }
-    const Item* item = items_.data() + frame.first;
-    for (std::size_t index = 0; index < count; ++index, ++item) {
-      auto* element = new (buffer + index) BindingValue();
-      BindingValue::Internals::Become(*element, item->kind, item->bits, &arena);
-    }
-  }
-  auto* array = new (block) ElementArray{buffer, buffer + count, buffer + count};
-  items_.resize(frame.first);
-  frames_.pop_back();
+  auto* array = new (block) ElementArray{frame.elements, frame.elements + frame.count, frame.elements + frame.capacity};
+  End();
   pendingName_ = frame.name;
   PushBlock(ValueKind::Collection, array);
 }
@@ -185,7 +229,7 @@ bool ValueTreeBuilder::EndStructure() {
     }
   }
   items_.resize(frame.first);
-  frames_.pop_back();
+  End();
   pendingName_ = frame.name;
   PushBlock(ValueKind::Structure, table);
   return true;

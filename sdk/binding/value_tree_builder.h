@@ -17,8 +17,9 @@ struct InternedString;
 
 /// Gathers the parts of every open container on a scratch stack and makes the container's
 /// storage once, when it ends: an element buffer of exactly its size, and members sorted by name
-/// once instead of inserted one at a time. Values that come after a Key() are members of the
-/// innermost open structure; other values are elements of the innermost open collection, or the
+/// once instead of inserted one at a time. A long collection moves its elements into its buffer
+/// a batch at a time instead, so that the stack never holds more than a batch of them. Values that come after a Key()
+/// are members of the innermost open structure; other values are elements of the innermost open collection, or the
 /// root.
 ///
 /// A name repeated in one structure cannot be placed this way: the later value is to be replayed
@@ -65,19 +66,48 @@ class ValueTreeBuilder {
     std::size_t first;     // its first item
     InternedString* name;  // its own member name
     bool structure;
+    // A long collection's elements so far, moved off the scratch stack a batch at a time.
+    BindingValue* elements;
+    std::size_t count;
+    std::size_t capacity;
+  };
+
+  // The scratch stacks' storage comes from the counting allocator, like every other allocation
+  // of the plug-in.
+  template <class T>
+  struct CountedAllocator {
+    using value_type = T;
+    CountedAllocator() noexcept = default;
+    template <class U>
+    CountedAllocator(const CountedAllocator<U>&) noexcept {}
+    T* allocate(std::size_t count);
+    void deallocate(T* block, std::size_t) noexcept;
+    template <class U>
+    bool operator==(const CountedAllocator<U>&) const noexcept {
+      return true;
+    }
   };
 
   ValueArena& Arena();
   void MakeRoom();
-  void Push(ValueKind kind, uint64_t bits);
+  void Push(ValueKind kind, uint64_t bits) {
+    if (items_.size() >= spillAt_) Spill();
+    items_.push_back(Item{pendingName_, bits, kind});
+    pendingName_ = nullptr;
+  }
   void PushBlock(ValueKind kind, void* block);
   void Release(Item& item) noexcept;
+  void Spill();
+  void Begin(bool structure);
+  void End();
 
   BindingValue& root_;
   ValueArena* arena_ = nullptr;
   InternedString* pendingName_ = nullptr;
-  std::vector<Item> items_;
-  std::vector<Frame> frames_;
+  // Scratch index at which the innermost open collection moves its elements off the stack.
+  std::size_t spillAt_ = static_cast<std::size_t>(-1);
+  std::vector<Item, CountedAllocator<Item>> items_;
+  std::vector<Frame, CountedAllocator<Frame>> frames_;
 };
 
 /// The same events as ValueTreeBuilder's, each written into the tree at once through the

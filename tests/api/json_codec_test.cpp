@@ -100,8 +100,9 @@ TEST(JsonCodec, RepeatedKeysWriteIntoTheSameMember) {
   EXPECT_EQ(mixed.Value()["b"].GetString(), "s");
 }
 
-// Objects are gathered and sorted once at their end, small ones and large ones alike; a key
-// repeated deep inside a document still writes into its member.
+// Objects are gathered and sorted once at their end, small ones and large ones alike, long
+// arrays are gathered in batches, and a key repeated deep inside a document still writes into
+// its member.
 TEST(JsonCodec, ObjectsOfAnySizeReadInNameOrder) {
   for (int count : {3, 8, 9, 17, 40}) {
     std::string text = "[{";
@@ -118,6 +119,16 @@ TEST(JsonCodec, ObjectsOfAnySizeReadInNameOrder) {
     ASSERT_TRUE(read.Ok()) << read.ErrorText();
     EXPECT_EQ(ValueToJson(read.Value()), sorted);
   }
+  // Long arrays move their elements off the scratch stack in batches, nested ones included.
+  std::string longArrays = "{\"a\":[";
+  for (int index = 0; index < 700; ++index) longArrays += (index == 0 ? "[" : ",[") + std::to_string(index) + ",\"t\"]";
+  longArrays += "],\"b\":[[";
+  for (int index = 0; index < 600; ++index) longArrays += (index == 0 ? "" : ",") + std::to_string(index);
+  longArrays += "]]}";
+  BindingResult longRead = JsonToValue(longArrays);
+  ASSERT_TRUE(longRead.Ok());
+  EXPECT_EQ(ValueToJson(longRead.Value()), longArrays);
+
   BindingResult nested = JsonToValue(R"([{"x":1},{"y":{"a":[1],"b":2,"a":[2]}}])");
   ASSERT_TRUE(nested.Ok());
   EXPECT_EQ(ValueToJson(nested.Value()), R"([{"x":1},{"y":{"a":[1,2],"b":2}}])");
