@@ -11,6 +11,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "sdk/binding/memory_poisoning.h"
+
 namespace Vela::Sdk {
 
 // Whether `size` bytes at `left` and `right` are equal. Names are mostly short: up to 16 bytes
@@ -67,7 +69,23 @@ class ValueArena {
 
   /// A block of at least `size` bytes (1..kMaxBlockSize); raises std::bad_alloc when no page
   /// can be had.
-  void* AllocateBlock(std::size_t size);
+  void* AllocateBlock(std::size_t size) {
+    std::size_t blockSize = (size + 3) & ~std::size_t{3};
+    if (blockSize == 0 || blockSize > kMaxBlockSize) return AllocateBlockSlowly(size);
+    SizeClass& sizeClass = classes_[blockSize / 4 - 1];
+    PageHeader* page = sizeClass.head;
+    if (page == nullptr) return AllocateBlockSlowly(size);
+    // The head page always has a free block; taking its last one, which moves the page off the
+    // list, is left to the slow path, which takes the same block.
+    unsigned char* block = reinterpret_cast<unsigned char*>(page) + std::size_t{page->firstFree} * blockSize;
+    UnpoisonMemory(block, blockSize);
+    uint16_t next;
+    std::memcpy(&next, block, sizeof next);
+    if (next == 0) return AllocateBlockSlowly(size);
+    page->firstFree = next;
+    ++page->blocksInUse;
+    return block;
+  }
   /// Returns a block from AllocateBlock of the same size.
   void FreeBlock(void* block, std::size_t size) noexcept;
 
@@ -109,25 +127,31 @@ class ValueArena {
   };
 
   PageHeader* NewPage(SizeClass& sizeClass, std::size_t blockSize);
+  void* AllocateBlockSlowly(std::size_t size);
   void Grow();
 
-  // The last texts interned, by the caller's address: member names and texts copied from
-  // another tree come again and again from the same place, and are then found without hashing.
-  struct RecentText {
-    const char* data;
-    std::size_t length;
-    InternedString* entry;
+  // Short texts that were interned more than once, by their bytes: member names and the words
+  // of a document come again and again, and are then found without hashing. Up to 16 bytes a
+  // text is told apart by its length and two overlapping words.
+  static constexpr std::size_t kShortTextLength = 16;
+  static constexpr std::size_t kShortTexts = 64;
+  struct ShortText {
+    uint64_t head;
+    uint64_t tail;
+    InternedString* entry;  // null: a free slot
   };
-  static constexpr std::size_t kRecentTexts = 32;
-  static std::size_t RecentSlot(const char* data, std::size_t length) noexcept {
-    return ((reinterpret_cast<uintptr_t>(data) >> 3) ^ length) & (kRecentTexts - 1);
-  }
-  InternedString* FindRecent(std::string_view text) noexcept;
-  // Intern past the recent texts.
-  InternedString* InternHashed(std::string_view text, uint32_t hash);
+  struct ShortKey {
+    uint64_t head;
+    uint64_t tail;
+    std::size_t slot;
+  };
+  static ShortKey KeyOf(const char* data, std::size_t length) noexcept;
+  InternedString* FindShort(const ShortKey& key, std::size_t length) noexcept;
+  // Intern past the short texts.
+  InternedString* InternHashed(std::string_view text, uint32_t hash, const ShortKey* key);
 
   SizeClass classes_[kSizeClasses];
-  RecentText recent_[kRecentTexts];
+  ShortText shortTexts_[kShortTexts];
   std::size_t heapTexts_ = 0;
   std::size_t pageCount_ = 0;
   InternedString** buckets_;
