@@ -114,6 +114,92 @@ void BindingValue::Internals::MoveToTree(MemberTable& table, ValueArena& arena) 
   for (uint32_t index = 0; index < count; ++index) arena.FreeBlock(nodes[index], sizeof(MemberNode));
 }
 
+InternedString* BindingValue::Internals::CopyText(InternedString* text, ValueArena& arena, TextCopies& copies) {
+  if (text->length == 0) return ValueArena::EmptyString();
+  std::size_t slot = (reinterpret_cast<uintptr_t>(text) / sizeof(InternedString)) & (TextCopies::kSlots - 1);
+  if (copies.from[slot] == text) {
+    ValueArena::Retain(copies.to[slot]);
+    return copies.to[slot];
+  }
+  InternedString* entry = arena.Intern(text->View(), text->hash);
+  copies.from[slot] = text;
+  copies.to[slot] = entry;
+  return entry;
+}
+
+// `to` is Empty and of `arena`'s tree; `from` is of another tree. Containers are made at their
+// final size and filled in place; should anything fail, `to` is a valid value holding what was
+// copied so far.
+void BindingValue::Internals::CopyInto(const BindingValue& from, BindingValue& to, ValueArena& arena,
+                                       TextCopies& copies) {
+  switch (from.kind_) {
+    case ValueKind::Empty: return;
+    case ValueKind::Bool:
+    case ValueKind::Signed:
+    case ValueKind::Unsigned:
+    case ValueKind::Float:
+      to.payload_ = from.payload_;
+      to.kind_ = from.kind_;
+      return;
+    case ValueKind::String: to.SetBlock(ValueKind::String, CopyText(Text(from), arena, copies)); return;
+    case ValueKind::Blob: to.SetBlob(from.GetBlob()); return;
+    case ValueKind::Enum: to.SetEnum(*Enum(from)); return;
+    case ValueKind::Collection: {
+      std::span<const BindingValue> elements = from.Elements();
+      auto* array = new (arena.AllocateBlock(sizeof(ElementArray))) ElementArray{nullptr, nullptr, nullptr};
+      to.SetBlock(ValueKind::Collection, array);
+      if (elements.empty()) return;
+      Relocate(*array, elements.size());
+      for (const BindingValue& element : elements) {
+        BindingValue* copy = new (array->end) BindingValue();
+        copy->Adopt(&arena);
+        ++array->end;
+        if (element.kind_ != ValueKind::Empty) CopyInto(element, *copy, arena, copies);
+      }
+      return;
+    }
+    case ValueKind::Structure: {
+      MemberTable* table = NewTable(arena);
+      to.SetBlock(ValueKind::Structure, table);
+      const MemberTable& source = *Table(from);
+      if (MemberCount(source) > MemberTable::kSlots) {
+        new (&table->map) MemberMap(NameLess{}, MemberAllocator(&arena));
+        table->tree = 1;
+      }
+      // The source is in name order already, so every member goes at the end.
+      ForEachMember(source, [&](InternedString* name, const BindingValue& member) {
+        BindingValue* target;
+        if (table->tree != 0) {
+          InternedString* entry = CopyText(name, arena, copies);
+          try {
+            target = &table->map
+                          .emplace_hint(table->map.end(), std::piecewise_construct, std::forward_as_tuple(entry),
+                                        std::tuple<>())
+                          ->second;
+          } catch (...) {
+            arena.Release(entry);
+            throw;
+          }
+        } else {
+          auto* node = static_cast<MemberNode*>(arena.AllocateBlock(sizeof(MemberNode)));
+          try {
+            node->name = CopyText(name, arena, copies);
+          } catch (...) {
+            arena.FreeBlock(node, sizeof(MemberNode));
+            throw;
+          }
+          new (&node->value) BindingValue();
+          table->slots[table->count++] = node;
+          target = &node->value;
+        }
+        target->Adopt(&arena);
+        if (member.kind_ != ValueKind::Empty) CopyInto(member, *target, arena, copies);
+      });
+      return;
+    }
+  }
+}
+
 BindingValue::BindingValue(bool value) noexcept : BindingValue() { SetBool(value); }
 BindingValue::BindingValue(double value) noexcept : BindingValue() { SetFloat(value); }
 BindingValue::BindingValue(const char* text) : BindingValue() {
@@ -533,47 +619,13 @@ void BindingValue::CopyFrom(const BindingValue& source) {
     }
     case ValueKind::Blob: SetBlob(source.GetBlob()); break;
     case ValueKind::Enum: SetEnum(*Internals::Enum(source)); break;
-    case ValueKind::Collection: {
-      std::span<const BindingValue> elements = source.Elements();
-      Clear();
-      Reserve(elements.size());
-      for (const BindingValue& element : elements) Append().CopyFrom(element);
-      break;
-    }
+    case ValueKind::Collection:
     case ValueKind::Structure: {
+      // From another arena (a copy within one tree went through a copy of its own above).
       Clear();
-      MakeStructure();
-      ValueArena& arena = *arena_;
-      MemberTable& table = *Internals::Table(*this);
-      const MemberTable& from = *Internals::Table(source);
-      // The source is in name order already, so every member goes at the end.
-      if (Internals::MemberCount(from) > MemberTable::kSlots) {
-        new (&table.map) MemberMap(NameLess{}, MemberAllocator(&arena));
-        table.tree = 1;
-      }
-      Internals::ForEachMember(from, [&](InternedString* name, const BindingValue& member) {
-        InternedString* entry = arena.Intern(name->View(), name->hash);
-        BindingValue* target;
-        try {
-          if (table.tree != 0) {
-            target = &table.map
-                          .emplace_hint(table.map.end(), std::piecewise_construct, std::forward_as_tuple(entry),
-                                        std::tuple<>())
-                          ->second;
-          } else {
-            auto* node = static_cast<MemberNode*>(arena.AllocateBlock(sizeof(MemberNode)));
-            new (&node->value) BindingValue();
-            node->name = entry;
-            table.slots[table.count++] = node;
-            target = &node->value;
-          }
-        } catch (...) {
-          arena.Release(entry);
-          throw;
-        }
-        target->Adopt(&arena);
-        target->CopyFrom(member);
-      });
+      ValueArena& arena = EnsureArena();
+      Internals::TextCopies copies;
+      Internals::CopyInto(source, *this, arena, copies);
       break;
     }
   }

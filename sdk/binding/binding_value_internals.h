@@ -205,6 +205,16 @@ struct BindingValue::Internals {
     }
   }
 
+  /// The entries that texts of one source tree became in the target arena, by source entry, so
+  /// that a copy interns each text it meets again without looking it up.
+  struct TextCopies {
+    static constexpr std::size_t kSlots = 64;
+    const InternedString* from[kSlots] = {};
+    InternedString* to[kSlots] = {};
+  };
+  static InternedString* CopyText(InternedString* text, ValueArena& arena, TextCopies& copies);
+  static void CopyInto(const BindingValue& from, BindingValue& to, ValueArena& arena, TextCopies& copies);
+
   /// An empty structure block in `arena`.
   static MemberTable* NewTable(ValueArena& arena) {
     return new (arena.AllocateBlock(sizeof(MemberTable))) MemberTable();
