@@ -23,12 +23,13 @@ static_assert(sizeof(MemberMap) + 2 * sizeof(uint32_t) <= ValueArena::kMaxBlockS
 constinit const BindingValue emptyValue;
 
 // Elements are relocated bitwise when their buffer grows: nothing points at a value itself.
-void Relocate(ElementArray& array, std::size_t capacity) {
+void Relocate(ElementArray& array, std::size_t capacity, ValueArena& arena) {
   std::size_t count = static_cast<std::size_t>(array.end - array.begin);
   if (capacity > static_cast<std::size_t>(-1) / sizeof(BindingValue)) throw std::bad_alloc();
   std::size_t bytes = capacity * sizeof(BindingValue);
   void* buffer = array.begin == nullptr ? Allocate(bytes) : Reallocate(array.begin, bytes);
   if (buffer == nullptr) throw std::bad_alloc();
+  if (array.begin == nullptr) arena.CountHeapPart();
   array.begin = static_cast<BindingValue*>(buffer);
   array.end = array.begin + count;
   array.capacity = array.begin + capacity;
@@ -52,23 +53,38 @@ uint32_t LowerSlot(const MemberTable& table, std::string_view name) noexcept {
 }  // namespace
 
 // Frees what a tree holds on the general heap (element buffers and blob bytes), leaving its
-// arena blocks to go with the arena.
-void BindingValue::Internals::FreeHeapParts(BindingValue& value) noexcept {
+// arena blocks to go with the arena; stops looking once `remaining` parts are found.
+void BindingValue::Internals::FreeHeapParts(BindingValue& value, std::size_t& remaining) noexcept {
   switch (value.kind_) {
-    case ValueKind::Blob: Bytes(value)->~Blob(); break;
+    case ValueKind::Blob:
+      Bytes(value)->~Blob();
+      --remaining;
+      break;
     case ValueKind::Collection: {
       ElementArray* array = Array(value);
-      for (BindingValue* element = array->begin; element != array->end; ++element) {
-        if (element->kind_ >= ValueKind::Blob) FreeHeapParts(*element);
+      if (array->begin == nullptr) break;
+      --remaining;
+      for (BindingValue* element = array->begin; element != array->end && remaining != 0; ++element) {
+        if (element->kind_ >= ValueKind::Blob) FreeHeapParts(*element, remaining);
       }
       Free(array->begin);
       break;
     }
-    case ValueKind::Structure:
-      ForEachMember(*Table(value), [](InternedString*, BindingValue& member) {
-        if (member.kind_ >= ValueKind::Blob) FreeHeapParts(member);
-      });
+    case ValueKind::Structure: {
+      const MemberTable& table = *Table(value);
+      if (table.tree != 0) {
+        for (auto member = table.map.begin(); member != table.map.end() && remaining != 0; ++member) {
+          auto& memberValue = const_cast<BindingValue&>(member->second);
+          if (memberValue.kind_ >= ValueKind::Blob) FreeHeapParts(memberValue, remaining);
+        }
+      } else {
+        for (uint32_t index = 0; index < table.count && remaining != 0; ++index) {
+          BindingValue& memberValue = table.slots[index]->value;
+          if (memberValue.kind_ >= ValueKind::Blob) FreeHeapParts(memberValue, remaining);
+        }
+      }
       break;
+    }
     default: break;
   }
 }
@@ -149,7 +165,7 @@ void BindingValue::Internals::CopyInto(const BindingValue& from, BindingValue& t
       auto* array = new (arena.AllocateBlock(sizeof(ElementArray))) ElementArray{nullptr, nullptr, nullptr};
       to.SetBlock(ValueKind::Collection, array);
       if (elements.empty()) return;
-      Relocate(*array, elements.size());
+      Relocate(*array, elements.size(), arena);
       for (const BindingValue& element : elements) {
         BindingValue* copy = new (array->end) BindingValue();
         copy->Adopt(&arena);
@@ -230,7 +246,8 @@ BindingValue::~BindingValue() {
   if (ownsArena_ != 0 && arena_ != nullptr) {
     // The arena goes with the root and takes every block and interned text with it, so only
     // what lives on the general heap has to be found and freed.
-    Internals::FreeHeapParts(*this);
+    std::size_t remaining = arena_->HeapParts();
+    if (remaining != 0) Internals::FreeHeapParts(*this, remaining);
     delete arena_;
   } else {
     Clear();
@@ -260,13 +277,17 @@ void BindingValue::Clear() noexcept {
       Blob* bytes = Internals::Bytes(*this);
       bytes->~Blob();
       arena_->FreeBlock(bytes, sizeof(Blob));
+      arena_->UncountHeapPart();
       break;
     }
     case ValueKind::Enum: arena_->FreeBlock(Internals::Enum(*this), sizeof(EnumPayload)); break;
     case ValueKind::Collection: {
       ElementArray* array = Internals::Array(*this);
       for (BindingValue* element = array->begin; element != array->end; ++element) element->~BindingValue();
-      Free(array->begin);
+      if (array->begin != nullptr) {
+        Free(array->begin);
+        arena_->UncountHeapPart();
+      }
       arena_->FreeBlock(array, sizeof(ElementArray));
       break;
     }
@@ -329,6 +350,7 @@ void BindingValue::SetBlob(Blob&& bytes) {
   auto* blob = new (block) Blob(std::move(bytes));
   Clear();
   SetBlock(ValueKind::Blob, blob);
+  arena_->CountHeapPart();
 }
 
 void BindingValue::SetBlob(std::span<const uint8_t> bytes) {
@@ -343,6 +365,7 @@ void BindingValue::SetBlob(std::span<const uint8_t> bytes) {
   }
   Clear();
   SetBlock(ValueKind::Blob, blob);
+  arena.CountHeapPart();
 }
 
 void BindingValue::SetEnum(EnumPayload value) {
@@ -478,7 +501,7 @@ void BindingValue::Reserve(std::size_t count) {
   if (count > kMaxElements) throw std::length_error("BindingValue::Reserve");
   MakeCollection();
   ElementArray& array = *Internals::Array(*this);
-  if (count > static_cast<std::size_t>(array.capacity - array.begin)) Relocate(array, count);
+  if (count > static_cast<std::size_t>(array.capacity - array.begin)) Relocate(array, count, *arena_);
 }
 
 void BindingValue::GrowTo(std::size_t count) {
@@ -489,7 +512,7 @@ void BindingValue::GrowTo(std::size_t count) {
   std::size_t grown = capacity + capacity / 2;
   if (grown < count) grown = count;
   if (grown > kMaxElements) grown = kMaxElements;
-  Relocate(array, grown);
+  Relocate(array, grown, *arena_);
 }
 
 BindingValue& BindingValue::ElementForWriting(std::size_t index) {

@@ -150,7 +150,7 @@ struct BindingValue::Internals {
     root.ownsArena_ = 1;
   }
 
-  static void FreeHeapParts(BindingValue& value) noexcept;
+  static void FreeHeapParts(BindingValue& value, std::size_t& remaining) noexcept;
   static bool Contains(const BindingValue& container, const BindingValue* target) noexcept;
 
   static std::size_t MemberCount(const MemberTable& table) noexcept {

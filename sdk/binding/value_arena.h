@@ -104,6 +104,12 @@ class ValueArena {
   /// The one static entry of the empty text, shared by every arena.
   static InternedString* EmptyString() noexcept;
 
+  /// Element buffers and blobs of the tree, which live on the general heap: a root whose tree has
+  /// none is torn down without a walk, and a walk ends once it has found them all.
+  void CountHeapPart() noexcept { ++heapParts_; }
+  void UncountHeapPart() noexcept { --heapParts_; }
+  std::size_t HeapParts() const noexcept { return heapParts_; }
+
   std::size_t InternedCount() const noexcept { return internedCount_; }
   std::size_t BucketCount() const noexcept { return bucketCount_; }
   /// 4096-byte pages this arena holds now.
@@ -153,6 +159,7 @@ class ValueArena {
   SizeClass classes_[kSizeClasses];
   ShortText shortTexts_[kShortTexts];
   std::size_t heapTexts_ = 0;
+  std::size_t heapParts_ = 0;
   std::size_t pageCount_ = 0;
   InternedString** buckets_;
   std::size_t bucketCount_ = kInitialBuckets;

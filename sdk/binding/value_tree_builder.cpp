@@ -63,7 +63,10 @@ ValueTreeBuilder::~ValueTreeBuilder() {
   for (Item& item : items_) Release(item);
   for (Frame& frame : frames_) {
     for (std::size_t index = 0; index < frame.count; ++index) frame.elements[index].~BindingValue();
-    Free(frame.elements);
+    if (frame.elements != nullptr) {
+      Free(frame.elements);
+      arena_->UncountHeapPart();
+    }
   }
   if (arena_ != nullptr) {
     arena_->Release(pendingName_);
@@ -114,6 +117,7 @@ void ValueTreeBuilder::Blob(std::span<const uint8_t> bytes) {
     arena.FreeBlock(block, sizeof(BindingValue::Blob));
     throw;
   }
+  arena.CountHeapPart();
   PushBlock(ValueKind::Blob, blob);
 }
 
@@ -134,13 +138,16 @@ void ValueTreeBuilder::BeginCollection() { Begin(false); }
 void ValueTreeBuilder::BeginStructure() { Begin(true); }
 
 void ValueTreeBuilder::Spill() {
+  ValueArena& arena = Arena();
   Frame& frame = frames_.back();
   std::size_t count = items_.size() - frame.first;
+  bool first = frame.elements == nullptr;
   frame.elements = GrowElements(frame.elements, frame.capacity, frame.count + count);
+  if (first) arena.CountHeapPart();
   const Item* item = items_.data() + frame.first;
   for (std::size_t index = 0; index < count; ++index, ++item) {
     auto* element = new (frame.elements + frame.count + index) BindingValue();
-    BindingValue::Internals::Become(*element, item->kind, item->bits, arena_);
+    BindingValue::Internals::Become(*element, item->kind, item->bits, &arena);
   }
   frame.count += count;
   items_.resize(frame.first);

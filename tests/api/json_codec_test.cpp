@@ -128,6 +128,12 @@ TEST(JsonCodec, ObjectsOfAnySizeReadInNameOrder) {
   BindingResult longRead = JsonToValue(longArrays);
   ASSERT_TRUE(longRead.Ok());
   EXPECT_EQ(ValueToJson(longRead.Value()), longArrays);
+  // Elements moved off the stack belong to the tree even when nothing before needed its arena.
+  std::string numbers = "[0";
+  for (int index = 1; index < 300; ++index) numbers += ",1";
+  BindingResult numbersRead = JsonToValue(numbers + "]");
+  ASSERT_TRUE(numbersRead.Ok());
+  EXPECT_EQ(numbersRead.Value()[299].Arena(), numbersRead.Value().Arena());
 
   BindingResult nested = JsonToValue(R"([{"x":1},{"y":{"a":[1],"b":2,"a":[2]}}])");
   ASSERT_TRUE(nested.Ok());
