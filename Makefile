@@ -2,10 +2,11 @@
 PRESETS := default asan m32
 PORT ?= 8090
 
-.PHONY: deps build test run ci ci-win32 bench win32 format tidy clean $(addprefix ci-,$(PRESETS))
+.PHONY: deps build test run ci ci-win32 ci-tsan bench win32 format tidy clean $(addprefix ci-,$(PRESETS))
 
 deps:
 	@scripts/install-deps.sh
+	@scripts/install-browser-deps.sh
 
 build: deps
 	cmake --preset default
@@ -16,7 +17,8 @@ test: build
 
 URL := http://127.0.0.1:$(PORT)
 run: build
-	@echo "orb-host: the plug-in at $(URL) with devhost/scenarios/demo.yaml; Ctrl-C stops it. Try:"
+	@echo "orb-host: the plug-in at $(URL) with devhost/scenarios/demo.yaml; Ctrl-C stops it."
+	@echo "Open $(URL)/ in a browser for the console, or try:"
 	@echo "  curl -s $(URL)/ark-simple-dialog-messages/v1/messages"
 	@echo "  curl -sN $(URL)/events    # in a second terminal, then:"
 	@echo "  curl -s -X DELETE $(URL)/ark-simple-dialog-messages/v1/messages/0"
@@ -31,7 +33,18 @@ bench: deps
 	@for b in build/default/bench/*_bench; do echo "== $$b"; $$b; done
 
 # Each configuration's time is printed, so a slow one shows.
-ci: deps $(addprefix ci-,$(PRESETS)) ci-win32
+ci: deps $(addprefix ci-,$(PRESETS)) ci-tsan ci-win32
+
+# ThreadSanitizer over the code that threads share: the logger and its targets, the registry, the
+# page allocator, the host loop and event stream, the platform's lock, and the HTTP server.
+TSAN_TARGETS := logger_threads_test binding_registry_test page_allocator_test host_loop_test platform_test \
+                orb_host_serve_test
+TSAN_TESTS := ^(LoggerThreads|BindingRegistry|PageAllocator|HostLoop|EventStream|Platform|OrbHostServe)\.
+ci-tsan:
+	@start=$$(date +%s); \
+	cmake --preset tsan && cmake --build --preset tsan --target $(TSAN_TARGETS) && \
+	ctest --preset tsan -R '$(TSAN_TESTS)' && \
+	echo "ci-tsan: built and tested in $$(( $$(date +%s) - start )) s"
 
 # The 32-bit Windows DLL, cross-built with MinGW-w64, and its tests under Wine. One Wine server
 # serves the whole run (starting Wine for each test costs seconds); its services are started here

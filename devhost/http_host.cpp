@@ -2,6 +2,7 @@
 #include "devhost/http_host.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "devhost/api_description.h"
 #include "devhost/payload_codec.h"
@@ -33,29 +34,32 @@ std::string MethodWord(int32_t code) {
 
 bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
-template <class Record>
-void Keep(std::deque<Record>& records, uint64_t& dropped, Record record) {
-  records.push_back(std::move(record));
-  if (records.size() > HttpHost::kMaxRecords) {
-    records.pop_front();
-    ++dropped;
+std::vector<BindingValue> Values(const RecordHistory& history, uint64_t from) {
+  std::vector<BindingValue> values;
+  for (const SharedText& json : history.Since(from)) {
+    Vela::Sdk::BindingResult decoded = DecodePayload(PayloadFormat::kJson, *json);
+    values.push_back(decoded.Ok() ? std::move(decoded.Value()) : BindingValue());
   }
+  return values;
 }
 
-template <class Record>
-std::vector<Record> Since(const std::deque<Record>& records, uint64_t dropped, uint64_t from) {
-  std::vector<Record> out;
-  const uint64_t first = std::max(from, dropped) - dropped;
-  if (first >= records.size()) return out;
-  for (auto i = static_cast<std::size_t>(first); i < records.size(); ++i) out.push_back(records[i]);
-  return out;
-}
-
-BindingValue List(const std::deque<BindingValue>& records) {
-  BindingValue list;
-  list.MakeCollection();
-  for (const BindingValue& record : records) list.Append() = record;
-  return list;
+// "since=N" in the query of a listing: the first record wanted; 0 (all kept) when absent.
+uint64_t SinceOf(std::string_view target) {
+  std::size_t query = target.find('?');
+  if (query == std::string_view::npos) return 0;
+  std::string_view rest = target.substr(query + 1);
+  while (!rest.empty()) {
+    std::string_view pair = rest.substr(0, rest.find('&'));
+    rest = pair.size() < rest.size() ? rest.substr(pair.size() + 1) : std::string_view();
+    if (!StartsWith(pair, "since=")) continue;
+    uint64_t value = 0;
+    for (char c : pair.substr(6)) {
+      if (c < '0' || c > '9' || value > UINT64_MAX / 10 - 1) return value;
+      value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return value;
+  }
+  return 0;
 }
 
 void SetError(HostResponse& response, const char* text, int32_t status) {
@@ -123,7 +127,8 @@ std::string LogLevelName(int32_t level) {
   return level >= 0 && level < 4 ? kNames[level] : std::to_string(level);
 }
 
-HttpHost::HttpHost(HostLoop& loop) : loop_(loop) {
+HttpHost::HttpHost(HostLoop& loop, RecordBounds history)
+    : loop_(loop), events_(history), logs_(history), invocations_(history) {
   stand_.SetRecording(false);
   stand_.SetScheduleHandler([this](const ScheduledTask& task) {
     HostTaskCallback callback = task.callback;
@@ -173,19 +178,23 @@ void HttpHost::Shutdown() { stand_.Destroy(); }
 
 // Observation
 
+// An event may carry the plug-in's whole list, and one comes with every change of it: it is
+// written to JSON once, straight from the host value, and that one text goes to the history and
+// to every reader of the stream.
 void HttpHost::OnEvent(const std::string& name, const FlatValue& data) {
-  BindingValue payload = FlatToBinding(data);
-  BindingValue record;
-  record.MemberForWriting("event") = std::string_view(name);
-  if (payload.Kind() == Vela::Sdk::ValueKind::Structure) {
-    for (const auto& member : payload.Members()) {
-      if (member.name != "event") record.MemberForWriting(member.name) = member.value;
-    }
+  FlatJsonWriter writer;
+  std::string json;
+  if (writer.WriteStructureWith(data, "event", name)) {
+    json = writer.Text();
   } else {
-    record.MemberForWriting("data") = payload;
+    FlatJsonWriter payload;
+    bool readable = data.kind != Vela::Sdk::kFlatStructure && payload.Write(data);
+    json = "{\"data\":" + (readable ? std::string(payload.Text()) : std::string("null")) +
+           ",\"event\":" + JsonQuoted(name) + "}";
   }
-  if (eventSink_) eventSink_(ToJson(record));
-  Keep(events_, eventsDropped_, std::move(record));
+  auto shared = std::make_shared<const std::string>(std::move(json));
+  if (eventSink_) eventSink_(shared);
+  events_.Add(std::move(shared));
 }
 
 void HttpHost::OnLog(int32_t level, const std::string& message) {
@@ -193,14 +202,12 @@ void HttpHost::OnLog(int32_t level, const std::string& message) {
   record.MemberForWriting("level") = level;
   record.MemberForWriting("levelName") = std::string_view(LogLevelName(level));
   record.MemberForWriting("message") = std::string_view(message);
-  Keep(logs_, logsDropped_, std::move(record));
+  logs_.Add(ToJson(record));
 }
 
-std::vector<BindingValue> HttpHost::EventsSince(uint64_t from) const { return Since(events_, eventsDropped_, from); }
-std::vector<BindingValue> HttpHost::LogsSince(uint64_t from) const { return Since(logs_, logsDropped_, from); }
-std::vector<BindingValue> HttpHost::InvocationsSince(uint64_t from) const {
-  return Since(invocations_, invocationsDropped_, from);
-}
+std::vector<BindingValue> HttpHost::EventsSince(uint64_t from) const { return Values(events_, from); }
+std::vector<BindingValue> HttpHost::LogsSince(uint64_t from) const { return Values(logs_, from); }
+std::vector<BindingValue> HttpHost::InvocationsSince(uint64_t from) const { return Values(invocations_, from); }
 
 // Requests of the plug-in that the resource store does not answer.
 
@@ -213,7 +220,7 @@ void HttpHost::OnPluginRequest(const HostRequest& request, HostResponse& respons
       record.MemberForWriting(names[i]) = FlatToBinding(request.arguments[i].value);
     }
     record.MemberForWriting("failed") = lcdsInvokeFails_;
-    Keep(invocations_, invocationsDropped_, std::move(record));
+    invocations_.Add(ToJson(record));
     if (lcdsInvokeFails_) {
       SetError(response, HostText::kLcdsInvokeFailed, kLcdsInvokeFailedStatus);
     } else {
@@ -272,12 +279,15 @@ HttpReply HttpHost::HandleControl(const HttpCall& call) {
   }
   struct Listing {
     const char* name;
-    const std::deque<BindingValue>* records;
+    const RecordHistory* records;
   } listings[] = {{"log", &logs_}, {"lcds-invocations", &invocations_}, {"events", &events_}};
   for (const Listing& listing : listings) {
     if (control != listing.name) continue;
     if (!get) return ErrorReply(405, Vela::Sdk::Format(HostText::kMethodNotAllowed, call.method, call.path));
-    return JsonReply(200, ToJson(List(*listing.records)));
+    HttpReply reply = JsonReply(200, listing.records->JsonSince(SinceOf(call.target)));
+    reply.headers.emplace_back(kRecordsDroppedHeader, std::to_string(listing.records->Dropped()));
+    reply.headers.emplace_back(kRecordsTotalHeader, std::to_string(listing.records->Total()));
+    return reply;
   }
   if (control == "api") {
     if (!get) return ErrorReply(405, Vela::Sdk::Format(HostText::kMethodNotAllowed, call.method, call.path));
@@ -396,7 +406,7 @@ HttpReply HttpHost::CallPlugin(const HttpCall& call, bool& matched) {
     std::vector<std::string> all = stand_.FunctionNames();
     if (!all.empty()) candidates.push_back(all.front());
   }
-  HttpReply notFound = ErrorReply(Vela::Sdk::kInvalidFunctionStatus, Vela::Sdk::DispatchText::kInvalidFunction);
+  std::optional<HttpReply> notFound;
   for (const std::string& name : candidates) {
     ApiResponse answer = stand_.Call(name, request);
     if (answer.Status() == Vela::Sdk::kInvalidFunctionStatus &&
@@ -407,7 +417,8 @@ HttpReply HttpHost::CallPlugin(const HttpCall& call, bool& matched) {
     matched = true;
     return ReplyOf(answer);
   }
-  return notFound;
+  return notFound ? std::move(*notFound)
+                  : ErrorReply(Vela::Sdk::kInvalidFunctionStatus, Vela::Sdk::DispatchText::kInvalidFunction);
 }
 
 }  // namespace Vela::DevHost

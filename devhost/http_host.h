@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -15,6 +14,7 @@
 #include "devhost/host_loop.h"
 #include "devhost/host_stand_in.h"
 #include "devhost/http_exchange.h"
+#include "devhost/record_history.h"
 #include "sdk/binding/binding_value.h"
 
 namespace Vela::DevHost {
@@ -46,12 +46,15 @@ inline constexpr int32_t kLcdsInvokeFailedStatus = 500;
 /// "OKAY", "WARN", "ERROR", "ALWAYS"; the number for any other level.
 std::string LogLevelName(int32_t level);
 
+/// Headers of the replies of /host/events, /host/log and /host/lcds-invocations: how many records
+/// of the kind were dropped (the first one kept has that number) and how many there were in all.
+inline constexpr char kRecordsDroppedHeader[] = "Orb-Records-Dropped";
+inline constexpr char kRecordsTotalHeader[] = "Orb-Records-Total";
+
 class HttpHost {
  public:
-  /// Records kept of each kind (events, log records, invocations); older ones are dropped.
-  static constexpr std::size_t kMaxRecords = 10000;
-
-  explicit HttpHost(HostLoop& loop);
+  /// `history` bounds each kind of record kept (events, log records, invocations) on its own.
+  explicit HttpHost(HostLoop& loop, RecordBounds history = kDefaultHistoryBounds);
   /// Destroys the plug-in if it is still alive.
   ~HttpHost();
   HttpHost(const HttpHost&) = delete;
@@ -88,25 +91,26 @@ class HttpHost {
   void SetLcdsInvokeFails(bool fails) { lcdsInvokeFails_ = fails; }
   bool LcdsInvokeFails() const { return lcdsInvokeFails_; }
 
-  // What happened, numbered from the start so that a caller can ask for what came since.
+  // What happened, numbered from the start so that a caller can ask for what came since; the
+  // oldest records go once a history is over its bounds.
 
   /// Each event the plug-in fired: {"event": name} with the payload's members ("uri",
   /// "eventType", "data"), or {"event", "data"} for a payload that is not a structure.
-  const std::deque<Vela::Sdk::BindingValue>& Events() const { return events_; }
+  const RecordHistory& Events() const { return events_; }
   /// Each log record: {"level", "levelName", "message"}.
-  const std::deque<Vela::Sdk::BindingValue>& Logs() const { return logs_; }
+  const RecordHistory& Logs() const { return logs_; }
   /// Each LCDS invocation: {"destination", "method", "arguments", "failed"}.
-  const std::deque<Vela::Sdk::BindingValue>& Invocations() const { return invocations_; }
-  uint64_t EventCount() const { return eventsDropped_ + events_.size(); }
-  uint64_t LogCount() const { return logsDropped_ + logs_.size(); }
-  uint64_t InvocationCount() const { return invocationsDropped_ + invocations_.size(); }
-  /// The records numbered `from` onwards that are still kept.
+  const RecordHistory& Invocations() const { return invocations_; }
+  uint64_t EventCount() const { return events_.Total(); }
+  uint64_t LogCount() const { return logs_.Total(); }
+  uint64_t InvocationCount() const { return invocations_.Total(); }
+  /// The records numbered `from` onwards that are still kept, read back from their JSON.
   std::vector<Vela::Sdk::BindingValue> EventsSince(uint64_t from) const;
   std::vector<Vela::Sdk::BindingValue> LogsSince(uint64_t from) const;
   std::vector<Vela::Sdk::BindingValue> InvocationsSince(uint64_t from) const;
 
-  /// Called with each fired event as one line of compact JSON.
-  void SetEventSink(std::function<void(const std::string& json)> sink) { eventSink_ = std::move(sink); }
+  /// Called with each fired event as one line of compact JSON, the same text the history keeps.
+  void SetEventSink(std::function<void(const SharedText& json)> sink) { eventSink_ = std::move(sink); }
 
   HostStandIn& Stand() { return stand_; }
   HostLoop& Loop() { return loop_; }
@@ -126,13 +130,10 @@ class HttpHost {
   std::string error_;
   std::string shortName_;
   bool lcdsInvokeFails_ = false;
-  std::deque<Vela::Sdk::BindingValue> events_;
-  std::deque<Vela::Sdk::BindingValue> logs_;
-  std::deque<Vela::Sdk::BindingValue> invocations_;
-  uint64_t eventsDropped_ = 0;
-  uint64_t logsDropped_ = 0;
-  uint64_t invocationsDropped_ = 0;
-  std::function<void(const std::string& json)> eventSink_;
+  RecordHistory events_;
+  RecordHistory logs_;
+  RecordHistory invocations_;
+  std::function<void(const SharedText& json)> eventSink_;
 };
 
 }  // namespace Vela::DevHost

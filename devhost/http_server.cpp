@@ -10,8 +10,10 @@
 #include <thread>
 
 #include "devhost/command_line.h"
+#include "devhost/console_page.h"
 #include "devhost/event_stream.h"
 #include "devhost/host_loop.h"
+#include "devhost/host_state.h"
 #include "devhost/http_host.h"
 #include "devhost/scenario.h"
 #include "sdk/diag/ascii.h"
@@ -46,10 +48,16 @@ HttpCall ToCall(const httplib::Request& request) {
   return call;
 }
 
-void Apply(const HttpReply& reply, httplib::Response& response) {
+// The body is moved, not copied: a listing of the host's records may run to megabytes, and a copy
+// made on a worker thread would stay in that thread's allocator arena, one per worker.
+void Apply(HttpReply reply, httplib::Response& response) {
   response.status = reply.status;
   for (const auto& [name, value] : reply.headers) response.set_header(name, value);
-  if (!reply.body.empty()) response.set_content(reply.body, reply.contentType.c_str());
+  if (!reply.body.empty()) {
+    response.body = std::move(reply.body);
+    response.headers.erase("Content-Type");
+    response.set_header("Content-Type", reply.contentType);
+  }
 }
 
 // What the server library's own refusals say, in the host's error shape.
@@ -103,6 +111,9 @@ std::optional<int> StartHost(const ServeSettings& settings, HostLoop& loop, Http
 void ConfigureServer(httplib::Server& server) {
   server.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
   server.set_payload_max_length(kMaxRequestBody);
+  // The library writes a reply's head and body separately; with Nagle's algorithm the body
+  // waits for the client's delayed acknowledgement of the head, some 40 ms for every reply.
+  server.set_tcp_nodelay(true);
   // The library's default also sets SO_REUSEPORT, with which a second host would quietly share
   // the port of a running one instead of being told that it is taken.
   server.set_socket_options([](socket_t socket) {
@@ -135,10 +146,13 @@ void AddEventStreamRoute(httplib::Server& server, EventStream& stream, std::chro
         [subscription, keepAlive](std::size_t offset, httplib::DataSink& sink) {
           // The opening comment tells the reader that it is subscribed.
           if (offset == 0) return sink.write(kStreamOpen, sizeof kStreamOpen - 1);
-          std::string text;
+          SharedText text;
           switch (subscription->Next(keepAlive, text)) {
             case EventStream::Subscription::Status::kText: {
-              std::string frame = "data: " + text + "\n\n";
+              // One write, one chunk: the library copies each write into a chunk of its own.
+              std::string frame;
+              frame.reserve(text->size() + 8);
+              frame.append("data: ").append(*text).append("\n\n");
               return sink.write(frame.data(), frame.size());
             }
             case EventStream::Subscription::Status::kIdle: return sink.write(kKeepAlive, sizeof kKeepAlive - 1);
@@ -150,13 +164,20 @@ void AddEventStreamRoute(httplib::Server& server, EventStream& stream, std::chro
   });
 }
 
-// Every other call goes to the host, on the host loop.
-void AddHostRoutes(httplib::Server& server, HostLoop& loop, HttpHost& host) {
-  auto handle = [&loop, &host](const httplib::Request& request, httplib::Response& response) {
+// The console's page and assets; every other call goes to the host, on the host loop, through the
+// tracker of what the console shows about held messages.
+void AddHostRoutes(httplib::Server& server, HostLoop& loop, HttpHost& host, HostStateTracker& state) {
+  auto handle = [&loop, &host, &state](const httplib::Request& request, httplib::Response& response) {
     HttpCall call = ToCall(request);
-    std::optional<HttpReply> reply = loop.Invoke([&] { return host.Handle(call); });
-    Apply(reply ? *reply : ErrorReply(503, HostText::kShuttingDown), response);
+    std::optional<HttpReply> reply = loop.Invoke([&] { return state.Handle(host, call); });
+    Apply(reply ? std::move(*reply) : ErrorReply(503, HostText::kShuttingDown), response);
   };
+  server.Get(kConsoleRoutes, [&handle](const httplib::Request& request, httplib::Response& response) {
+    std::optional<ConsoleAsset> asset = FindConsoleAsset(request.path);
+    if (!asset) return handle(request, response);
+    for (const auto& [name, value] : ConsoleHeaders()) response.set_header(std::string(name), std::string(value));
+    response.set_content(asset->body.data(), asset->body.size(), std::string(asset->contentType).c_str());
+  });
   const std::string any = ".*";
   server.Get(any, handle);
   server.Post(any, handle);
@@ -186,19 +207,20 @@ bool Bind(httplib::Server& server, const ServeSettings& settings, const HttpHost
 
 int Serve(const ServeSettings& settings, std::ostream& out, std::ostream& err) {
   HostLoop loop;
-  HttpHost host(loop);
+  HttpHost host(loop, settings.history);
   if (std::optional<int> failed = StartHost(settings, loop, host, out, err)) return *failed;
 
   // Before any thread of the server exists, so that all of them leave the stop signals to it;
   // after the loop, which it stops, so that the loop outlives its thread.
   Vela::Sdk::Platform::StopRequests stopRequests;
-  EventStream stream;
-  host.SetEventSink([&stream](const std::string& json) { stream.Publish(json); });
+  EventStream stream(settings.streamBacklog);
+  host.SetEventSink([&stream](const SharedText& json) { stream.Publish(json); });
   httplib::Server server;
   ConfigureServer(server);
   AddEventStreamRoute(server, stream,
                       std::chrono::milliseconds(static_cast<long long>(settings.keepAliveSeconds * 1000)));
-  AddHostRoutes(server, loop, host);
+  HostStateTracker state;
+  AddHostRoutes(server, loop, host, state);
   if (!Bind(server, settings, host, out, err)) return kExitUsage;
 
   std::atomic<bool> stopping{false};

@@ -33,7 +33,8 @@ constexpr char kUsage[] =
 
 constexpr char kServeUsage[] =
     "usage: orb-host serve [--plugin PATH] [--listen 127.0.0.1:PORT] [--scenario FILE]\n"
-    "                      [--keep-alive SECONDS]\n"
+    "                      [--keep-alive SECONDS] [--history-bytes SIZE] [--history-count N]\n"
+    "                      [--stream-backlog-bytes SIZE] [--stream-backlog-count N]\n"
     "\n"
     "Loads the plug-in, performs the handshake and Initialise, runs the scenario if one is\n"
     "given, and serves HTTP/1.1 on loopback until SIGINT or SIGTERM, then calls Destroy.\n"
@@ -42,17 +43,26 @@ constexpr char kServeUsage[] =
     "  --listen ADDR:PORT   loopback address and port (default 127.0.0.1:8090; port 0 picks one)\n"
     "  --scenario FILE      a scenario (YAML or JSON) to run before serving\n"
     "  --keep-alive SECS    interval of the event stream's keep-alive comment (default 15)\n"
+    "  --history-bytes SIZE           JSON kept by each of /host/events, /host/log and\n"
+    "                                 /host/lcds-invocations, oldest dropped first (default 4M)\n"
+    "  --history-count N              records kept by each of them (default 10000)\n"
+    "  --stream-backlog-bytes SIZE    events an event-stream reader may have waiting before it\n"
+    "                                 is dropped (default 4M)\n"
+    "  --stream-backlog-count N       the same in events (default 4096)\n"
     "\n"
-    "Routes: the plug-in's functions at their methods and URLs; GET /events (server-sent\n"
-    "events); GET, PUT, DELETE of any other URL (the host's resources); POST /lcds/messages;\n"
-    "GET /host/log, /host/lcds-invocations, /host/events, /host/api; GET and PUT\n"
-    "/host/lcds-invoke-fails.\n";
+    "SIZE is bytes, or a number with K, M or G (binary multiples).\n"
+    "\n"
+    "Routes: GET / (the web console, a page for a browser); the plug-in's functions at their\n"
+    "methods and URLs; GET /events (server-sent events); GET, PUT, DELETE of any other URL (the\n"
+    "host's resources); POST /lcds/messages; GET /host/log, /host/lcds-invocations, /host/events,\n"
+    "/host/api, /host/state; GET and PUT /host/lcds-invoke-fails.\n";
 
 constexpr char kRunUsage[] =
-    "usage: orb-host run [--plugin PATH] --scenario FILE\n"
+    "usage: orb-host run [--plugin PATH] --scenario FILE [--history-bytes SIZE] [--history-count N]\n"
     "\n"
     "Runs the scenario's steps against the plug-in without a server and stops at the first\n"
-    "failed expectation, naming the step (exit 1).\n";
+    "failed expectation, naming the step (exit 1). The history options bound the events, log\n"
+    "records and invocations kept, as for serve; a step's expectations see only what is kept.\n";
 
 constexpr char kDecodeUsage[] =
     "usage: orb-host decode --format json|yaml|msgpack FILE\n"
@@ -83,7 +93,47 @@ bool LoadPlugin(HttpHost& host, const std::string& plugin, const char* command, 
   return false;
 }
 
+// --history-bytes and the like: a size or a count, each bounded so that a typing slip does not
+// pass for "unbounded".
+constexpr std::size_t kMaxBoundBytes = std::size_t{1} << 30;
+constexpr std::size_t kMaxBoundCount = 10'000'000;
+
+struct BoundOption {
+  const char* name;
+  bool bytes;
+  std::size_t* target;
+};
+
+std::optional<std::size_t> ParseCount(std::string_view text) {
+  if (text.empty() || text.size() > 9) return std::nullopt;
+  std::size_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::size_t>(c - '0');
+  }
+  return value;
+}
+
 }  // namespace
+
+std::optional<std::size_t> ParseByteSize(std::string_view text) {
+  std::size_t shift = 0;
+  if (!text.empty()) {
+    switch (text.back()) {
+      case 'K':
+      case 'k': shift = 10; break;
+      case 'M':
+      case 'm': shift = 20; break;
+      case 'G':
+      case 'g': shift = 30; break;
+      default: break;
+    }
+  }
+  if (shift != 0) text.remove_suffix(1);
+  std::optional<std::size_t> number = ParseCount(text);
+  if (!number || *number > (kMaxBoundBytes >> shift)) return std::nullopt;
+  return *number << shift;
+}
 
 bool ParseListen(const std::string& text, std::string& host, uint16_t& port, std::string& error) {
   std::size_t colon = text.rfind(':');
@@ -161,7 +211,8 @@ int DescribeCommand(const std::string& plugin, const std::string& format, std::o
   return kExitOk;
 }
 
-int RunCommand(const std::string& plugin, const std::string& scenarioPath, std::ostream& out, std::ostream& err) {
+int RunCommand(const std::string& plugin, const std::string& scenarioPath, std::ostream& out, std::ostream& err,
+               RecordBounds history) {
   Scenario scenario;
   std::string error;
   if (!LoadScenario(scenarioPath, scenario, error)) {
@@ -169,7 +220,7 @@ int RunCommand(const std::string& plugin, const std::string& scenarioPath, std::
     return kExitUsage;
   }
   HostLoop loop;
-  HttpHost host(loop);
+  HttpHost host(loop, history);
   if (!LoadPlugin(host, plugin, "run", err)) return kExitUsage;
   PresetResources(scenario, host);
   if (!host.Start()) {
@@ -196,8 +247,17 @@ int OrbHostMain(const std::vector<std::string>& arguments, std::istream& in, std
     const char* usage;
     std::vector<OptionSpec> options;
   } commands[] = {
-      {"serve", kServeUsage, {{"plugin", true}, {"listen", true}, {"scenario", true}, {"keep-alive", true}}},
-      {"run", kRunUsage, {{"plugin", true}, {"scenario", true}}},
+      {"serve",
+       kServeUsage,
+       {{"plugin", true},
+        {"listen", true},
+        {"scenario", true},
+        {"keep-alive", true},
+        {"history-bytes", true},
+        {"history-count", true},
+        {"stream-backlog-bytes", true},
+        {"stream-backlog-count", true}}},
+      {"run", kRunUsage, {{"plugin", true}, {"scenario", true}, {"history-bytes", true}, {"history-count", true}}},
       {"decode", kDecodeUsage, {{"format", true}}},
       {"describe", kDescribeUsage, {{"plugin", true}, {"format", true}}},
   };
@@ -239,12 +299,29 @@ int OrbHostMain(const std::vector<std::string>& arguments, std::istream& in, std
   }
   if (!line.operands.empty()) return usageError("unexpected operand " + line.operands[0]);
   if (command == "describe") return DescribeCommand(plugin, line.Get("format", "table"), out, err);
-  if (command == "run") {
-    if (!line.Has("scenario")) return usageError("--scenario is required");
-    return RunCommand(plugin, line.Get("scenario"), out, err);
-  }
 
   ServeSettings settings;
+  const BoundOption bounds[] = {
+      {"history-bytes", true, &settings.history.bytes},
+      {"history-count", false, &settings.history.count},
+      {"stream-backlog-bytes", true, &settings.streamBacklog.bytes},
+      {"stream-backlog-count", false, &settings.streamBacklog.count},
+  };
+  for (const BoundOption& bound : bounds) {
+    if (!line.Has(bound.name)) continue;
+    std::optional<std::size_t> value =
+        bound.bytes ? ParseByteSize(line.Get(bound.name)) : ParseCount(line.Get(bound.name));
+    if (!value || *value > (bound.bytes ? kMaxBoundBytes : kMaxBoundCount)) {
+      return usageError("--" + std::string(bound.name) +
+                        (bound.bytes ? " takes a size up to 1G, as in 4M" : " takes a count up to 10000000"));
+    }
+    *bound.target = *value;
+  }
+  if (command == "run") {
+    if (!line.Has("scenario")) return usageError("--scenario is required");
+    return RunCommand(plugin, line.Get("scenario"), out, err, settings.history);
+  }
+
   settings.plugin = plugin;
   settings.scenario = line.Get("scenario");
   if (!ParseListen(line.Get("listen", kDefaultListen), settings.host, settings.port, error)) return usageError(error);

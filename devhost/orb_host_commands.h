@@ -2,11 +2,16 @@
 // here, writing to the streams they are given and returning the exit code.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "devhost/event_stream.h"
+#include "devhost/record_history.h"
 
 namespace Vela::DevHost {
 
@@ -19,7 +24,14 @@ struct ServeSettings {
   uint16_t port = 8090;  // 0: any free port, reported when listening
   std::string scenario;
   double keepAliveSeconds = kDefaultKeepAliveSeconds;
+  /// Each record history (events, log records, LCDS invocations) on its own.
+  RecordBounds history = kDefaultHistoryBounds;
+  /// What each event-stream reader may have waiting.
+  RecordBounds streamBacklog = kDefaultStreamBacklog;
 };
+
+/// A byte size: digits with an optional K, M or G (binary multiples), as in "512K" or "4M".
+std::optional<std::size_t> ParseByteSize(std::string_view text);
 
 /// "ADDRESS:PORT" on a loopback address (127.x.x.x, localhost, [::1]); the port 0 to 65535.
 /// False with `error` otherwise: the host runs a plug-in for a developer, not for a network.
@@ -35,6 +47,7 @@ int OrbHostMain(const std::vector<std::string>& arguments, std::istream& in, std
 int DecodeCommand(const std::string& format, const std::string& file, std::istream& in, std::ostream& out,
                   std::ostream& err);
 int DescribeCommand(const std::string& plugin, const std::string& format, std::ostream& out, std::ostream& err);
-int RunCommand(const std::string& plugin, const std::string& scenario, std::ostream& out, std::ostream& err);
+int RunCommand(const std::string& plugin, const std::string& scenario, std::ostream& out, std::ostream& err,
+               RecordBounds history = kDefaultHistoryBounds);
 
 }  // namespace Vela::DevHost

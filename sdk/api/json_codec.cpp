@@ -17,6 +17,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "sdk/api/json_number.h"
 #include "sdk/api/json_value_builder.h"
 #include "sdk/binding/base64.h"
 #include "sdk/binding/enum_name_resolver.h"
@@ -74,8 +75,20 @@ class JsonTreeHandler {
     builder_.Float(value);
     return true;
   }
+  // Numbers arrive as their texts (see Parse) and are read as JsonValueBuilder reads them.
   bool RawNumber(const char* text, rapidjson::SizeType length, bool) {
-    builder_.String(std::string_view(text, length));
+    JsonNumber number;
+    if (!ReadJsonNumber(std::string_view(text, length), number)) {
+      numberTooBig_ = true;
+      return false;
+    }
+    if (number.kind == ValueKind::Unsigned) {
+      builder_.Unsigned(number.unsignedValue);
+    } else if (number.kind == ValueKind::Signed) {
+      builder_.Signed(number.signedValue);
+    } else {
+      builder_.Float(number.floatValue);
+    }
     return true;
   }
   bool String(const char* text, rapidjson::SizeType length, bool) {
@@ -118,11 +131,6 @@ class JsonTreeHandler {
   bool keyRepeated_ = false;
 };
 
-// Full precision: every number reads as the double nearest to its text. The
-// default path rounds twice and can land one ulp off, which changes a value as
-// it is read.
-constexpr unsigned kParseFlags = rapidjson::kParseFullPrecisionFlag;
-
 // How a parse ended, kept after the handler that saw it is gone.
 struct ParseEnd {
   bool failed;
@@ -133,11 +141,15 @@ struct ParseEnd {
   bool keyRepeated;
 };
 
+// Parsed in place in a copy of its own (a second reading needs the text as it was): strings are
+// decoded where they stand and numbers handed over as their texts, which the handler reads into
+// the double nearest to each, and neither is copied through the reader's stack first.
 template <class Handler>
 ParseEnd Parse(const char* text, Handler& handler) {
+  std::string buffer(text);
   rapidjson::Reader reader;
-  rapidjson::StringStream stream(text);
-  reader.Parse<kParseFlags>(stream, handler);
+  rapidjson::InsituStringStream stream(buffer.data());
+  reader.Parse<rapidjson::kParseInsituFlag | rapidjson::kParseNumbersAsStringsFlag>(stream, handler);
   return ParseEnd{reader.HasParseError(), reader.GetParseErrorCode(), reader.GetErrorOffset(),
                   handler.TooDeep(),      handler.NumberTooBig(),     false};
 }

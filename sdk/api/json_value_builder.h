@@ -9,6 +9,7 @@
 
 #include <rapidjson/rapidjson.h>
 
+#include "sdk/api/json_number.h"
 #include "sdk/binding/binding_value.h"
 
 namespace Vela::Sdk {
@@ -26,7 +27,7 @@ class JsonValueBuilder {
 
   bool TooDeep() const noexcept { return tooDeep_; }
   /// Whether the parse stopped at a number beyond the double range, which RapidJSON's default
-  /// number path rounds to an infinity rather than refusing.
+  /// conversion rounds to an infinity rather than refusing.
   bool NumberTooBig() const noexcept { return numberTooBig_; }
 
   bool Null() {
@@ -37,34 +38,18 @@ class JsonValueBuilder {
     Next().SetBool(value);
     return true;
   }
-  bool Int(int value) {
-    Next().SetSigned(value);
-    return true;
-  }
-  bool Uint(unsigned value) {
-    Next().SetUnsigned(value);
-    return true;
-  }
-  bool Int64(int64_t value) {
-    Next().SetSigned(value);
-    return true;
-  }
-  bool Uint64(uint64_t value) {
-    Next().SetUnsigned(value);
-    return true;
-  }
-  bool Double(double value) {
-    if (!std::isfinite(value)) {
-      numberTooBig_ = true;
-      return false;
-    }
-    Next().SetFloat(value);
-    return true;
-  }
-  /// Only reached with number-as-string parsing, which the codec does not ask for.
+  // RapidJSON's reader needs these, though with number texts it calls RawNumber instead.
+  bool Int(int value) { return Set(int64_t{value}); }
+  bool Uint(unsigned value) { return Set(uint64_t{value}); }
+  bool Int64(int64_t value) { return Set(value); }
+  bool Uint64(uint64_t value) { return Set(value); }
+  bool Double(double value) { return std::isfinite(value) ? Set(value) : RefuseNumber(); }
+  /// Numbers arrive as their text (the codec parses with kParseNumbersAsStringsFlag) and are
+  /// read here: RapidJSON's own conversions round some numbers one ulp off by default, and its
+  /// full-precision path gives garbage for others.
   bool RawNumber(const char* text, rapidjson::SizeType length, bool) {
-    Next().SetString(std::string_view(text, length));
-    return true;
+    BindingValue& target = Next();
+    return ReadJsonNumber(std::string_view(text, length), target) || RefuseNumber();
   }
   /// The whole decoded text is kept, an escaped NUL and what follows it included.
   bool String(const char* text, rapidjson::SizeType length, bool) {
@@ -115,6 +100,15 @@ class JsonValueBuilder {
   bool Refuse() noexcept {
     tooDeep_ = true;
     return false;
+  }
+  bool RefuseNumber() noexcept {
+    numberTooBig_ = true;
+    return false;
+  }
+  template <class Number>
+  bool Set(Number value) {
+    Next() = value;
+    return true;
   }
 
   BindingValue* target_;

@@ -103,8 +103,8 @@ bool EventTracingProviders::IsEventEnabled(const TracingProviderContext& provide
 }
 
 void ORB_TRACING_API EventTracingProviders::EnableCallback(const TracingGuid*, uint32_t isEnabled, uint8_t level,
-                                           uint64_t matchAnyKeyword, uint64_t matchAllKeyword, void*,
-                                           void* context) noexcept {
+                                                           uint64_t matchAnyKeyword, uint64_t matchAllKeyword, void*,
+                                                           void* context) noexcept {
   auto* provider = static_cast<TracingProviderContext*>(context);
   if (provider == nullptr) return;
   if (isEnabled == kTracingEnable) {

@@ -40,8 +40,8 @@ struct TracingEventData {
 using TracingHandle = uint64_t;
 // The system's functions and the callback it calls use its calling convention (ORB_TRACING_API).
 using TracingEnableCallback = void(ORB_TRACING_API*)(const TracingGuid* source, uint32_t isEnabled, uint8_t level,
-                                                     uint64_t matchAnyKeyword, uint64_t matchAllKeyword,
-                                                     void* filter, void* context);
+                                                     uint64_t matchAnyKeyword, uint64_t matchAllKeyword, void* filter,
+                                                     void* context);
 using TracingRegisterFn = uint32_t(ORB_TRACING_API*)(const TracingGuid* provider, TracingEnableCallback callback,
                                                      void* context, TracingHandle* handle);
 using TracingWriteFn = uint32_t(ORB_TRACING_API*)(TracingHandle handle, const TracingEventDescriptor* event,

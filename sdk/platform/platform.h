@@ -17,8 +17,7 @@
 /// Checks the arguments of a printf-style function against its format. MinGW's own printf
 /// dialect differs from the C library the formatting goes through there, so it asks for GNU's.
 #if defined(__MINGW32__)
-#define ORB_PRINTF_FORMAT(formatIndex, firstArgument) \
-  __attribute__((format(gnu_printf, formatIndex, firstArgument)))
+#define ORB_PRINTF_FORMAT(formatIndex, firstArgument) __attribute__((format(gnu_printf, formatIndex, firstArgument)))
 #elif defined(__GNUC__)
 #define ORB_PRINTF_FORMAT(formatIndex, firstArgument) __attribute__((format(printf, formatIndex, firstArgument)))
 #else

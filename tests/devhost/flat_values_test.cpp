@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "devhost/payload_codec.h"
+#include "sdk/binding/flat_value_conversion.h"
 #include "sdk/host/abi/allocation.h"
 
 namespace Vela::DevHost {
@@ -52,6 +56,44 @@ TEST(FlatValues, TextRendersEveryKind) {
     OwnedFlatValue owned(row.value);
     EXPECT_EQ(FlatValueText(owned.Get()), row.text);
   }
+}
+
+FlatValue Borrowed(int32_t kind, void* data, uint32_t count) {
+  FlatValue value{};
+  value.kind = kind;
+  value.payload.ref.data = data;
+  value.payload.ref.count = count;
+  return value;
+}
+
+// The host writes the plug-in's values to JSON without the SDK's generic value in between; the
+// text must be the one the SDK's reader and writer give, refusals included.
+TEST(FlatValues, JsonIsTheTextTheSdkGives) {
+  char nul[] = {'a', '\0', 'b'};
+  uint8_t bytes[] = {1, 2, 3, 250};
+  FlatValue broken = Borrowed(Vela::Sdk::kFlatCollection, nullptr, 2);  // no elements behind it
+  FlatValue inList[] = {broken};
+  char name[] = "b";
+  FlatMember replaced[] = {{name, Borrowed(Vela::Sdk::kFlatCollection, inList, 1), 0}, {name, FlatSigned(1), 0}};
+  FlatValue deep = FlatCollection({});
+  for (std::size_t depth = 0; depth < Vela::Sdk::kMaxFlatDepth; ++depth) deep = FlatCollection({deep});
+
+  std::vector<OwnedFlatValue> owned;
+  owned.emplace_back(FlatStructure({{"type", FlatText("x")},
+                                    {"id", FlatSigned(INT64_MIN)},
+                                    {"body", FlatCollection({FlatText("é\t\"\\/\x01\x1f\x7f\b\f\n\r\xff")})},
+                                    {"ke\"y\n", FlatCollection({FlatFloat(0.1), FlatFloat(-0.0), FlatFloat(5e-324),
+                                                                FlatFloat(1e300), FlatFloat(123456789.0)})}}));
+  owned.emplace_back(
+      FlatStructure({{"b", FlatSigned(1)}, {"a", FlatValue{}}, {"b", FlatStructure({{"z", FlatFloat(0.25)}})}}));
+  owned.emplace_back(FlatCollection({Borrowed(Vela::Sdk::kFlatStringBorrowed, nul, 3),
+                                     Borrowed(Vela::Sdk::kFlatBlobBorrowed, bytes, 4), FlatFloat(1e300 * 1e300),
+                                     FlatUnsigned(18446744073709551615ull), FlatBool(true), FlatStructure({})}));
+  owned.emplace_back(deep);
+  std::vector<FlatValue> rows = {Borrowed(Vela::Sdk::kFlatStructure, replaced, 2),
+                                 Borrowed(Vela::Sdk::kFlatCollection, inList, 1)};
+  for (const OwnedFlatValue& value : owned) rows.push_back(value.Get());
+  for (const FlatValue& row : rows) EXPECT_EQ(FlatToJson(row), ToJson(FlatToBinding(row))) << FlatValueText(row);
 }
 
 TEST(FlatValues, MovedFromValueReleasesNothing) {

@@ -79,18 +79,20 @@ TEST(HostLoop, CloseCancelsWaitersAndRefusesNewWork) {
   EXPECT_FALSE(ran);
 }
 
+SharedText Text(std::string text) { return std::make_shared<const std::string>(std::move(text)); }
+
 TEST(EventStream, EverySubscriberGetsEveryTextUntilClosed) {
   EventStream stream;
   auto first = stream.Subscribe();
   auto second = stream.Subscribe();
-  stream.Publish("one");
+  stream.Publish(Text("one"));
   stream.Unsubscribe(second);
-  stream.Publish("two");
-  std::string text;
+  stream.Publish(Text("two"));
+  SharedText text;
   EXPECT_EQ(first->Next(0ms, text), EventStream::Subscription::Status::kText);
-  EXPECT_EQ(text, "one");
+  EXPECT_EQ(*text, "one");
   EXPECT_EQ(first->Next(0ms, text), EventStream::Subscription::Status::kText);
-  EXPECT_EQ(text, "two");
+  EXPECT_EQ(*text, "two");
   EXPECT_EQ(first->Next(10ms, text), EventStream::Subscription::Status::kIdle);
   EXPECT_EQ(second->Next(0ms, text), EventStream::Subscription::Status::kText);
   EXPECT_EQ(second->Next(0ms, text), EventStream::Subscription::Status::kIdle) << "unsubscribed before two";
@@ -100,12 +102,39 @@ TEST(EventStream, EverySubscriberGetsEveryTextUntilClosed) {
   EXPECT_EQ(stream.Subscribe(), nullptr);
 }
 
-TEST(EventStream, AReaderThatFallsBehindIsDropped) {
-  EventStream stream;
-  auto slow = stream.Subscribe();
-  for (std::size_t i = 0; i <= EventStream::kMaxBacklog; ++i) stream.Publish("x");
-  std::string text;
-  EXPECT_EQ(slow->Next(0ms, text), EventStream::Subscription::Status::kClosed);
+// A reader is dropped once its backlog would pass either bound; one that keeps up is not, and a
+// single text larger than the byte bound reaches a reader with nothing waiting.
+TEST(EventStream, AReaderThatFallsBehindEitherBoundIsDropped) {
+  const std::size_t charge = ChargeOf("0123456789");
+  struct Row {
+    RecordBounds bounds;
+    std::size_t published;
+    bool dropped;
+  } rows[] = {
+      {{3 * charge, 100}, 3, false},
+      {{3 * charge, 100}, 4, true},
+      {{1u << 20, 3}, 3, false},
+      {{1u << 20, 3}, 4, true},
+  };
+  for (const Row& row : rows) {
+    EventStream stream(row.bounds);
+    auto slow = stream.Subscribe();
+    auto fast = stream.Subscribe();
+    SharedText text;
+    for (std::size_t i = 0; i < row.published; ++i) {
+      stream.Publish(Text("0123456789"));
+      EXPECT_EQ(fast->Next(0ms, text), EventStream::Subscription::Status::kText);
+    }
+    EXPECT_EQ(slow->Next(0ms, text),
+              row.dropped ? EventStream::Subscription::Status::kClosed : EventStream::Subscription::Status::kText)
+        << row.published;
+  }
+  EventStream tight({10, 1});
+  auto reader = tight.Subscribe();
+  tight.Publish(Text(std::string(1000, 'x')));
+  SharedText text;
+  EXPECT_EQ(reader->Next(0ms, text), EventStream::Subscription::Status::kText);
+  EXPECT_EQ(text->size(), 1000u);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "devhost/payload_codec.h"
 #include "sdk/api/json_codec.h"
 
@@ -131,10 +133,11 @@ TEST_F(HttpHostTest, InvocationsAreRecordedAndMayBeMadeToFail) {
   EXPECT_EQ(Send("GET", "/host/lcds-invoke-fails").body, "true");
   EXPECT_EQ(Send("DELETE", std::string(kMessages) + "/1").status, 204);
 
-  ASSERT_EQ(host_.Invocations().size(), 2u);
-  EXPECT_EQ(host_.Invocations()[0].Member("failed").GetBool(true), false);
-  EXPECT_EQ(host_.Invocations()[1].Member("failed").GetBool(), true);
-  EXPECT_EQ(host_.Invocations()[1].Member("arguments").Element(0).Member("msgId").GetString(), "refused");
+  std::vector<BindingValue> invocations = host_.InvocationsSince(0);
+  ASSERT_EQ(invocations.size(), 2u);
+  EXPECT_EQ(invocations[0].Member("failed").GetBool(true), false);
+  EXPECT_EQ(invocations[1].Member("failed").GetBool(), true);
+  EXPECT_EQ(invocations[1].Member("arguments").Element(0).Member("msgId").GetString(), "refused");
   EXPECT_EQ(Compact(Send("GET", "/host/log").body),
             Compact(R"([{"level":3,"levelName":"ALWAYS","message":"Acknowledged SimpleDialogMessage with msgId ok"},
                         {"level":1,"levelName":"WARN","message":"Failed to acknowledge SimpleDialogMessage with msgId refused"}])"));
@@ -187,16 +190,43 @@ TEST_F(HttpHostTest, ScheduledTasksRunOnTheLoopAfterTheirDelayAndNeverAfterDestr
   EXPECT_EQ(Compact(Send("GET", kMessages).body), R"({"httpStatus":503,"message":"The host is shutting down"})");
 }
 
-TEST_F(HttpHostTest, RecordsAreBoundedAndNumberedFromTheStart) {
-  Start();
-  Vela::Sdk::HostFunctionTable* table = host_.Stand().Table();
-  for (std::size_t i = 0; i <= HttpHost::kMaxRecords; ++i) table->log(table, 0, std::to_string(i).c_str());
-  EXPECT_EQ(host_.LogCount(), HttpHost::kMaxRecords + 1);
-  EXPECT_EQ(host_.Logs().size(), HttpHost::kMaxRecords);
-  EXPECT_EQ(host_.LogsSince(0).size(), HttpHost::kMaxRecords);
-  std::vector<BindingValue> last = host_.LogsSince(HttpHost::kMaxRecords);
-  ASSERT_EQ(last.size(), 1u);
-  EXPECT_EQ(last[0].Member("message").GetString(), std::to_string(HttpHost::kMaxRecords));
+// The histories are bounded in count and in bytes, oldest first (the newest stays, whatever its
+// size), and stay numbered from the start: a listing says how many went and answers "since" by
+// those numbers.
+TEST(HttpHostRecords, AreBoundedInCountAndBytesAndNumberedFromTheStart) {
+  const std::string record = R"({"level":0,"levelName":"OKAY","message":"000"})";
+  struct Row {
+    RecordBounds bounds;
+    std::size_t kept;
+  } rows[] = {
+      {{1u << 20, 4}, 4},
+      {{3 * ChargeOf(record), 100}, 3},
+      {{0, 100}, 1},
+      {{1u << 20, 0}, 0},
+  };
+  for (const Row& row : rows) {
+    HostLoop loop;
+    HttpHost host(loop, row.bounds);
+    ASSERT_TRUE(host.Load(BuiltPluginPath()));
+    ASSERT_TRUE(host.Start());
+    Vela::Sdk::HostFunctionTable* table = host.Stand().Table();
+    for (int i = 100; i < 110; ++i) table->log(table, 0, std::to_string(i).c_str());
+    EXPECT_EQ(host.LogCount(), 10u);
+    EXPECT_EQ(host.Logs().Kept(), row.kept);
+    EXPECT_LE(host.Logs().Bytes(), std::max(row.bounds.bytes, ChargeOf(record)));
+
+    HttpReply all = host.Handle(MakeCall("GET", "/host/log", "", ""));
+    EXPECT_EQ(Json(all.body).Size(), row.kept);
+    const std::pair<std::string, std::string> dropped{kRecordsDroppedHeader, std::to_string(10 - row.kept)};
+    EXPECT_NE(std::find(all.headers.begin(), all.headers.end(), dropped), all.headers.end()) << row.kept;
+    std::vector<BindingValue> last = host.LogsSince(9);
+    ASSERT_EQ(last.size(), row.kept == 0 ? 0u : 1u);
+    if (row.kept > 0) {
+      EXPECT_EQ(last[0].Member("message").GetString(), "109");
+      EXPECT_EQ(Compact(host.Handle(MakeCall("GET", "/host/log?since=9", "", "")).body),
+                R"([{"level":0,"levelName":"OKAY","message":"109"}])");
+    }
+  }
 }
 
 TEST_F(HttpHostTest, HostControlsAndTheirRefusals) {

@@ -21,6 +21,12 @@ struct Outcome {
 
 int ServeStub(const ServeSettings& settings, std::ostream& out, std::ostream&) {
   out << settings.host << " " << settings.port << " " << settings.keepAliveSeconds << " " << settings.scenario;
+  if (settings.history.bytes != kDefaultHistoryBounds.bytes || settings.history.count != kDefaultHistoryBounds.count ||
+      settings.streamBacklog.bytes != kDefaultStreamBacklog.bytes ||
+      settings.streamBacklog.count != kDefaultStreamBacklog.count) {
+    out << " history " << settings.history.bytes << "/" << settings.history.count << " backlog "
+        << settings.streamBacklog.bytes << "/" << settings.streamBacklog.count;
+  }
   return 0;
 }
 
@@ -112,6 +118,11 @@ TEST(OrbHostCommandLine, MistakesExit2WithTheUsage) {
       {{"serve", "--listen", "127.0.0.1:70000"}, "orb-host serve: --listen: 70000 is not a port number\n"},
       {{"serve", "--listen", "8090"}, "orb-host serve: --listen takes ADDRESS:PORT, as in 127.0.0.1:8090\n"},
       {{"serve", "--keep-alive", "0"}, "orb-host serve: --keep-alive takes seconds from 0.05 to 3600\n"},
+      {{"serve", "--history-bytes", "4X"}, "orb-host serve: --history-bytes takes a size up to 1G, as in 4M\n"},
+      {{"serve", "--stream-backlog-bytes", "2G"},
+       "orb-host serve: --stream-backlog-bytes takes a size up to 1G, as in 4M\n"},
+      {{"run", "--history-count", "-1"}, "orb-host run: --history-count takes a count up to 10000000\n"},
+      {{"run", "--stream-backlog-count", "1"}, "orb-host run: unknown option --stream-backlog-count\n"},
       {{"run"}, "orb-host run: --scenario is required\n"},
       {{"describe", "--format", "yaml"}, "orb-host describe: --format must be table, full or epytext\n"},
   };
@@ -135,6 +146,12 @@ TEST(OrbHostCommandLine, HelpAndServeSettings) {
   EXPECT_EQ(RunOrbHost({"serve", "--listen=[::1]:0", "--keep-alive", "0.5", "--scenario", "s.yaml"}).out,
             "::1 0 0.5 s.yaml");
   EXPECT_EQ(RunOrbHost({"serve", "--listen", "localhost:65535"}).out, "localhost 65535 15 ");
+  EXPECT_EQ(RunOrbHost({"serve", "--history-bytes", "512k", "--history-count", "7", "--stream-backlog-bytes=1G",
+                        "--stream-backlog-count", "0"})
+                .out,
+            "127.0.0.1 8090 15  history 524288/7 backlog 1073741824/0");
+  EXPECT_EQ(RunOrbHost({"serve", "--history-bytes", "100"}).out,
+            "127.0.0.1 8090 15  history 100/10000 backlog 4194304/4096");
 }
 
 TEST(OrbHostDescribe, PrintsTheApiInEachFormat) {

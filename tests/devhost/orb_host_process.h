@@ -74,6 +74,7 @@ class OrbHostProcess {
   }
 
   void Signal(int number) { kill(pid_, number); }
+  pid_t Pid() const { return pid_; }
 
   /// The exit status as waitpid gives it, or nothing when the process has not ended in time.
   std::optional<int> Wait(std::chrono::milliseconds timeout) {

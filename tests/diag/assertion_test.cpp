@@ -53,9 +53,9 @@ TEST(Assertion, ReportIsLoggedAsAnErrorInDbg) {
 TEST(AssertionDeathTest, FatalErrorPrintsThroughStandardErrorThenEnds) {
   // "<program>(<thread id as %p>):  ERROR| <report>", the id as the C library prints a pointer.
   EXPECT_DEATH(FatalError("ALE-EECF0606"),
-               Testing::Printed(testing::AllOf(
-                   testing::StartsWith(Platform::ExecutableFileName() + "("),
-                   testing::EndsWith("):  ERROR| Assertion failed!\n\nExpression: ALE-EECF0606\n"))));
+               Testing::Printed(
+                   testing::AllOf(testing::StartsWith(Platform::ExecutableFileName() + "("),
+                                  testing::EndsWith("):  ERROR| Assertion failed!\n\nExpression: ALE-EECF0606\n"))));
   EXPECT_DEATH(FatalError("ALE-EECF0606", "Incompatible host"),
                Testing::Printed(testing::EndsWith("Expression: ALE-EECF0606\n\nDescription: Incompatible host\n")));
 }

@@ -330,8 +330,8 @@ TEST(AppModuleCallsDeathTest, FutureErrorEndsTheProcess) {
         }
         module.Await(std::move(future));
       },
-      Testing::Printed(testing::HasSubstr(
-          "Expression: ALE-6D828C10\n\nDescription: Caught std::future_error in AppModule::Await: (4) Broken promise")));
+      Testing::Printed(testing::HasSubstr("Expression: ALE-6D828C10\n\nDescription: Caught std::future_error in "
+                                          "AppModule::Await: (4) Broken promise")));
 }
 
 }  // namespace

@@ -46,11 +46,11 @@ TEST(PluginLifecycleDeathTest, IncompatibleHostEndsTheProcess) {
     HostStandIn host;
     LoadBuilt(host);
     EXPECT_DEATH(host.Handshake(row.major, row.minor, row.patch),
-                 Vela::Sdk::Testing::Printed(
-                     testing::HasSubstr(std::string("Expression: ALE-EECF0606\n\nDescription: ark-simple-dialog-messages "
-                                                    "which supports plugin API 18.0.0 is not compatible with core's "
-                                                    "plugin API ") +
-                                        row.hostText)));
+                 Vela::Sdk::Testing::Printed(testing::HasSubstr(
+                     std::string("Expression: ALE-EECF0606\n\nDescription: ark-simple-dialog-messages "
+                                 "which supports plugin API 18.0.0 is not compatible with core's "
+                                 "plugin API ") +
+                     row.hostText)));
   }
 }
 
