@@ -158,6 +158,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void Finalize() override {
     ConsoleReporter::Finalize();
     std::printf("\n%-8s %12s %22s %22s\n", "document", "size", "YamlToValue/libyaml", "yaml-cpp/YamlToValue");
+    std::printf("%-8s %12s %22s %22s\n", "(aim)", "", "<= 1.25", "");
     for (int kind = 0; kind < 3; ++kind) {
       std::string name = kKindNames[kind];
       double ours = Time("YamlToValue/" + name);
@@ -190,6 +191,7 @@ int main(int argc, char** argv) {
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  Document(0);  // generated before any run, so that a profile of a run holds its loop alone
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();

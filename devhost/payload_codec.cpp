@@ -8,7 +8,6 @@
 
 #include "sdk/api/content_decoding.h"
 #include "sdk/api/json_codec.h"
-#include "sdk/api/json_value_writer.h"
 #include "sdk/binding/base64.h"
 #include "sdk/binding/flat_value_conversion.h"
 #include "sdk/diag/format.h"
@@ -186,9 +185,9 @@ bool FlatJsonWriter::Value(const Vela::Sdk::FlatValue& value, std::size_t depth)
     }
     case Vela::Sdk::kFlatFloat: {
       // Rare in payloads; the SDK's writer knows its own shortest form.
-      Vela::Sdk::JsonValueWriter writer;
-      writer.Float(value.payload.f64);
-      Put(writer.Text());
+      Vela::Sdk::BindingValue number;
+      number.SetFloat(value.payload.f64);
+      Put(Vela::Sdk::ValueToJson(number));
       return true;
     }
     case Vela::Sdk::kFlatStringBorrowed:

@@ -61,16 +61,18 @@ Decimal Parse(std::string_view digits) noexcept {
 
 }  // namespace
 
-bool ReadJsonNumber(std::string_view text, BindingValue& target) {
+bool ReadJsonNumber(std::string_view text, JsonNumber& number) {
   const bool negative = !text.empty() && text[0] == '-';
   const Decimal decimal = Parse(negative ? text.substr(1) : text);
   if (decimal.integer && decimal.significantDigits <= 19 && decimal.exponent == 0) {
     if (!negative) {
-      target.SetUnsigned(decimal.significand);
+      number.kind = ValueKind::Unsigned;
+      number.unsignedValue = decimal.significand;
       return true;
     }
     if (decimal.significand <= uint64_t{1} << 63) {
-      target.SetSigned(static_cast<int64_t>(uint64_t{0} - decimal.significand));
+      number.kind = ValueKind::Signed;
+      number.signedValue = static_cast<int64_t>(uint64_t{0} - decimal.significand);
       return true;
     }
   }
@@ -79,7 +81,8 @@ bool ReadJsonNumber(std::string_view text, BindingValue& target) {
     uint64_t value = 0;
     const std::from_chars_result read = std::from_chars(text.data(), text.data() + text.size(), value);
     if (read.ec == std::errc() && read.ptr == text.data() + text.size()) {
-      target.SetUnsigned(value);
+      number.kind = ValueKind::Unsigned;
+      number.unsignedValue = value;
       return true;
     }
   }
@@ -104,7 +107,21 @@ bool ReadJsonNumber(std::string_view text, BindingValue& target) {
       return false;
     }
   }
-  target.SetFloat(negative ? -value : value);
+  number.kind = ValueKind::Float;
+  number.floatValue = negative ? -value : value;
+  return true;
+}
+
+bool ReadJsonNumber(std::string_view text, BindingValue& target) {
+  JsonNumber number;
+  if (!ReadJsonNumber(text, number)) return false;
+  if (number.kind == ValueKind::Unsigned) {
+    target.SetUnsigned(number.unsignedValue);
+  } else if (number.kind == ValueKind::Signed) {
+    target.SetSigned(number.signedValue);
+  } else {
+    target.SetFloat(number.floatValue);
+  }
   return true;
 }
 

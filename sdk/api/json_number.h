@@ -1,6 +1,7 @@
 // The value of a JSON number, from its text as the reader found it.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "sdk/binding/binding_value.h"
@@ -12,5 +13,14 @@ namespace Vela::Sdk {
 /// Signed 0), anything else the double nearest to the text. False, with `target` untouched, for
 /// a number beyond the double range; one too small for it becomes a zero of its sign.
 bool ReadJsonNumber(std::string_view text, BindingValue& target);
+
+/// A number as ReadJsonNumber reads it, for readers that build without a BindingValue at hand.
+struct JsonNumber {
+  ValueKind kind = ValueKind::Unsigned;  // Unsigned, Signed or Float
+  uint64_t unsignedValue = 0;
+  int64_t signedValue = 0;
+  double floatValue = 0.0;
+};
+bool ReadJsonNumber(std::string_view text, JsonNumber& number);
 
 }  // namespace Vela::Sdk

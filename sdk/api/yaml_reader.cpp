@@ -1,5 +1,6 @@
-// How libyaml's events build a BindingValue: a stack of open nodes with the path that leads to
-// each, the pending mapping key, anchors and their alias copies, and the typing of scalars.
+// How libyaml's events build a BindingValue: for most documents a scratch-stack tree builder, and
+// for the rest a stack of open nodes with the path that leads to each, the pending mapping key,
+// anchors and their alias copies; and the typing of scalars.
 #include "sdk/api/yaml_reader.h"
 
 #include <yaml.h>
@@ -18,6 +19,7 @@
 #include "sdk/api/yaml_scalar.h"
 #include "sdk/binding/fnv1a.h"
 #include "sdk/binding/number_text.h"
+#include "sdk/binding/value_tree_builder.h"
 #include "sdk/diag/format.h"
 
 namespace Vela::Sdk {
@@ -345,10 +347,140 @@ bool YamlEventReader::Alias(const yaml_event_t& event, const Target& into, bool 
   return true;
 }
 
+// ---- The common case on a scratch stack ----
+
+// Most documents are one tree of untagged scalars with scalar keys: read those through a
+// ValueTreeBuilder, which makes every container once. Anything else (anchors, aliases, tags on
+// scalars, keys that are not scalars, a repeated key, a second document, nesting at the limit,
+// a parser error) stops it, and the text is read again by YamlEventReader, which knows every
+// rule and every message.
+class YamlTreeReader {
+ public:
+  explicit YamlTreeReader(BindingValue& root) noexcept : builder_(root) {}
+
+  // False when the text is to be read by YamlEventReader.
+  bool Handle(const yaml_event_t& event) {
+    switch (event.type) {
+      case YAML_NO_EVENT:
+      case YAML_STREAM_START_EVENT:
+      case YAML_STREAM_END_EVENT:
+      case YAML_DOCUMENT_END_EVENT: return true;
+      case YAML_DOCUMENT_START_EVENT: return ++documents_ == 1;
+      case YAML_SCALAR_EVENT: return Scalar(event.data.scalar);
+      case YAML_SEQUENCE_START_EVENT: return Start(event.data.sequence_start.anchor, false);
+      case YAML_MAPPING_START_EVENT: return Start(event.data.mapping_start.anchor, true);
+      case YAML_SEQUENCE_END_EVENT:
+        builder_.EndCollection();
+        open_.pop_back();
+        return true;
+      case YAML_MAPPING_END_EVENT: open_.pop_back(); return builder_.EndStructure();
+      default: return false;  // aliases
+    }
+  }
+  bool Finish() { return builder_.Finish(); }
+
+ private:
+  struct Open {
+    bool mapping;
+    bool atKey;  // a mapping waiting for its next key
+  };
+
+  // A value placed in a mapping makes the mapping wait for its next key.
+  void Placed() {
+    if (!open_.empty() && open_.back().mapping) open_.back().atKey = true;
+  }
+
+  bool Scalar(const decltype(yaml_event_t::data.scalar)& scalar) {
+    if (scalar.anchor != nullptr || scalar.tag != nullptr) return false;
+    const char* text = reinterpret_cast<const char*>(scalar.value);
+    if (!open_.empty() && open_.back().atKey) {
+      builder_.Key(std::string_view(text, scalar.length));
+      open_.back().atKey = false;
+      return true;
+    }
+    if (scalar.style == YAML_PLAIN_SCALAR_STYLE) {
+      SetPlainScalar(builder_, text, scalar.length);
+    } else {
+      builder_.String(std::string_view(text, scalar.length));
+    }
+    Placed();
+    return true;
+  }
+
+  bool Start(const yaml_char_t* anchor, bool mapping) {
+    if (anchor != nullptr || open_.size() >= kMaxYamlDepth) return false;
+    if (!open_.empty() && open_.back().atKey) return false;  // a container as a key
+    Placed();
+    if (mapping) {
+      builder_.BeginStructure();
+    } else {
+      builder_.BeginCollection();
+    }
+    open_.push_back({mapping, mapping});
+    return true;
+  }
+
+  ValueTreeBuilder builder_;
+  std::vector<Open> open_;
+  int documents_ = 0;
+};
+
+// The libyaml parser of one reading, released however the reading ends.
+class YamlParser {
+ public:
+  YamlParser() noexcept : ready_(yaml_parser_initialize(&parser_) != 0) {}
+  ~YamlParser() {
+    yaml_event_delete(&event_);
+    if (ready_) yaml_parser_delete(&parser_);
+  }
+  YamlParser(const YamlParser&) = delete;
+  YamlParser& operator=(const YamlParser&) = delete;
+
+  bool Ready() const noexcept { return ready_; }
+  void SetInput(const char* text, std::size_t length) noexcept {
+    yaml_parser_set_encoding(&parser_, YAML_UTF8_ENCODING);
+    static const unsigned char kNoText[] = "";
+    yaml_parser_set_input_string(&parser_, text == nullptr ? kNoText : reinterpret_cast<const unsigned char*>(text),
+                                 text == nullptr ? 0 : length);
+  }
+  /// The next event, or null at a parser error; the previous event is released first.
+  const yaml_event_t* Next() noexcept {
+    yaml_event_delete(&event_);
+    return yaml_parser_parse(&parser_, &event_) != 0 ? &event_ : nullptr;
+  }
+  const yaml_parser_t& Parser() const noexcept { return parser_; }
+
+ private:
+  yaml_parser_t parser_;
+  yaml_event_t event_{};
+  bool ready_;
+};
+
+// True when the tree reader read the whole text into `result`.
+bool ReadCommonCase(const char* text, std::size_t length, BindingResult& result) {
+  try {
+    YamlParser parser;
+    if (!parser.Ready()) return false;
+    parser.SetInput(text, length);
+    YamlTreeReader reader(result.Value());
+    for (const yaml_event_t* event = parser.Next(); event != nullptr; event = parser.Next()) {
+      if (event->type == YAML_STREAM_END_EVENT) return reader.Finish();
+      if (!reader.Handle(*event)) return false;
+    }
+    return false;
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 BindingResult YamlToValue(const char* text, std::size_t length) {
   BindingResult result;
+  if (ReadCommonCase(text, length, result)) return result;
+  result.Value() = BindingValue();
   yaml_parser_t parser;
   if (yaml_parser_initialize(&parser) == 0) {
     result.Fail(Format(YamlText::kParserError, kOutOfMemoryProblem, 0, 0));

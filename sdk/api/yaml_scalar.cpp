@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "sdk/binding/value_tree_builder.h"
 #include "sdk/diag/ascii.h"
 
 namespace Vela::Sdk {
@@ -118,7 +119,8 @@ bool ReadShortDecimal(std::string_view text, double& out) {
 
 // Whole numbers become integers by their sign; the rest, and whole numbers that no 64-bit integer
 // holds (-inf among them), stay doubles.
-void SetFromDouble(BindingValue& target, double value) {
+template <class Target>
+void SetFromDouble(Target& target, double value) {
   constexpr double kTwoTo64 = 18446744073709551616.0;
   constexpr double kMinusTwoTo63 = -9223372036854775808.0;
   if (std::isfinite(value) && std::trunc(value) == value) {
@@ -136,7 +138,8 @@ void SetFromDouble(BindingValue& target, double value) {
 
 // True when strtod reads the whole text to something other than +infinity; the target is then
 // set. libyaml ends every scalar with a zero byte, which strtod needs.
-bool SetPlainNumber(BindingValue& target, const char* text, std::size_t length) {
+template <class Target>
+bool SetPlainNumber(Target& target, const char* text, std::size_t length) {
   char first = text[0];
   bool couldBeNumber = (first >= '0' && first <= '9') || first == '+' || first == '-' || first == '.' || first == 'i' ||
                        first == 'I' || first == 'n' || first == 'N';
@@ -168,9 +171,8 @@ bool SetPlainNumber(BindingValue& target, const char* text, std::size_t length) 
   return true;
 }
 
-}  // namespace
-
-void SetPlainScalar(BindingValue& target, const char* text, std::size_t length) {
+template <class Target>
+void SetPlain(Target& target, const char* text, std::size_t length) {
   std::string_view word(text, length);
   if (IsNullWord(word)) {
     target.Clear();
@@ -183,6 +185,24 @@ void SetPlainScalar(BindingValue& target, const char* text, std::size_t length) 
     return;
   }
   target.SetString(word);
+}
+
+}  // namespace
+
+void SetPlainScalar(BindingValue& target, const char* text, std::size_t length) { SetPlain(target, text, length); }
+
+void SetPlainScalar(ValueTreeBuilder& builder, const char* text, std::size_t length) {
+  // The builder's events under the names of the value's setters.
+  struct Target {
+    ValueTreeBuilder& builder;
+    void Clear() { builder.Null(); }
+    void SetBool(bool value) { builder.Bool(value); }
+    void SetSigned(int64_t value) { builder.Signed(value); }
+    void SetUnsigned(uint64_t value) { builder.Unsigned(value); }
+    void SetFloat(double value) { builder.Float(value); }
+    void SetString(std::string_view text) { builder.String(text); }
+  } target{builder};
+  SetPlain(target, text, length);
 }
 
 }  // namespace Vela::Sdk

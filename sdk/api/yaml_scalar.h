@@ -9,6 +9,8 @@
 
 namespace Vela::Sdk {
 
+class ValueTreeBuilder;
+
 /// 1 for a word of the true table ("true", "yes", "on", "y" in their usual cases), 0 for the
 /// false table, -1 for anything else.
 int YamlBoolWord(std::string_view word) noexcept;
@@ -17,5 +19,7 @@ int YamlBoolWord(std::string_view word) noexcept;
 /// reads whole (other than +infinity) becomes unsigned, signed or float; a bool word a Bool;
 /// anything else a String. `text` is NUL-terminated at `length`, as libyaml hands it over.
 void SetPlainScalar(BindingValue& target, const char* text, std::size_t length);
+/// The same typing as the next value of `builder`.
+void SetPlainScalar(ValueTreeBuilder& builder, const char* text, std::size_t length);
 
 }  // namespace Vela::Sdk

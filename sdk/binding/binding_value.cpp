@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "sdk/binding/binding_value_internals.h"
 #include "sdk/binding/value_arena.h"
 #include "sdk/host/abi/allocation.h"
 
@@ -17,142 +18,203 @@ namespace Vela::Sdk {
 namespace {
 
 static_assert(sizeof(BindingValue) == (sizeof(void*) == 4 ? 16 : 24));
-
-// Byte-wise order of member names, as unsigned bytes, a shorter prefix first. Transparent, so
-// a lookup compares the caller's text without interning it.
-struct NameLess {
-  using is_transparent = void;
-  static bool Less(std::string_view left, std::string_view right) noexcept {
-    // Member names mostly differ in their first byte.
-    if (!left.empty() && !right.empty() && left[0] != right[0]) {
-      return static_cast<unsigned char>(left[0]) < static_cast<unsigned char>(right[0]);
-    }
-    std::size_t common = left.size() < right.size() ? left.size() : right.size();
-    int order = common == 0 ? 0 : std::memcmp(left.data(), right.data(), common);
-    return order != 0 ? order < 0 : left.size() < right.size();
-  }
-  bool operator()(const InternedString* left, const InternedString* right) const noexcept {
-    return Less(left->View(), right->View());
-  }
-  bool operator()(const InternedString* left, std::string_view right) const noexcept {
-    return Less(left->View(), right);
-  }
-  bool operator()(std::string_view left, const InternedString* right) const noexcept {
-    return Less(left, right->View());
-  }
-};
-
-// Hands the member map its nodes from the tree's arena.
-template <class T>
-struct ArenaAllocator {
-  using value_type = T;
-  ValueArena* arena;
-
-  explicit ArenaAllocator(ValueArena* owner) noexcept : arena(owner) {}
-  template <class U>
-  ArenaAllocator(const ArenaAllocator<U>& other) noexcept : arena(other.arena) {}
-
-  T* allocate(std::size_t count) {
-    static_assert(sizeof(T) <= ValueArena::kMaxBlockSize, "a member node must fit an arena block");
-    if (count != 1) throw std::bad_alloc();
-    return static_cast<T*>(arena->AllocateBlock(sizeof(T)));
-  }
-  void deallocate(T* block, std::size_t) noexcept { arena->FreeBlock(block, sizeof(T)); }
-  template <class U>
-  bool operator==(const ArenaAllocator<U>& other) const noexcept {
-    return arena == other.arena;
-  }
-};
-
-using MemberAllocator = ArenaAllocator<std::pair<InternedString* const, BindingValue>>;
-using MemberMap = std::map<InternedString*, BindingValue, NameLess, MemberAllocator>;
-using MemberMapIterator = MemberMap::const_iterator;
-static_assert(sizeof(MemberMap) <= ValueArena::kMaxBlockSize);
-
-struct ElementArray {
-  BindingValue* begin;
-  BindingValue* end;
-  BindingValue* capacity;
-};
+static_assert(sizeof(MemberMap) + 2 * sizeof(uint32_t) <= ValueArena::kMaxBlockSize);
 
 constinit const BindingValue emptyValue;
 
+// Elements are relocated bitwise when their buffer grows: nothing points at a value itself.
+void Relocate(ElementArray& array, std::size_t capacity, ValueArena& arena) {
+  std::size_t count = static_cast<std::size_t>(array.end - array.begin);
+  if (capacity > static_cast<std::size_t>(-1) / sizeof(BindingValue)) throw std::bad_alloc();
+  std::size_t bytes = capacity * sizeof(BindingValue);
+  void* buffer = array.begin == nullptr ? Allocate(bytes) : Reallocate(array.begin, bytes);
+  if (buffer == nullptr) throw std::bad_alloc();
+  if (array.begin == nullptr) arena.CountHeapPart();
+  array.begin = static_cast<BindingValue*>(buffer);
+  array.end = array.begin + count;
+  array.capacity = array.begin + capacity;
+}
+
+// The first slot whose name is not below `name`.
+uint32_t LowerSlot(const MemberTable& table, std::string_view name) noexcept {
+  uint32_t low = 0;
+  uint32_t high = table.count;
+  while (low < high) {
+    uint32_t middle = (low + high) / 2;
+    if (NameLess::Less(table.slots[middle]->name->View(), name)) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  return low;
+}
+
 }  // namespace
 
-// Access to the payload blocks, kept out of the header.
-struct BindingValue::Internals {
-  static InternedString* Text(const BindingValue& value) noexcept {
-    return static_cast<InternedString*>(value.payload_.block);
-  }
-  static Blob* Bytes(const BindingValue& value) noexcept { return static_cast<Blob*>(value.payload_.block); }
-  static EnumPayload* Enum(const BindingValue& value) noexcept {
-    return static_cast<EnumPayload*>(value.payload_.block);
-  }
-  static ElementArray* Array(const BindingValue& value) noexcept {
-    return static_cast<ElementArray*>(value.payload_.block);
-  }
-  static MemberMap* Map(const BindingValue& value) noexcept { return static_cast<MemberMap*>(value.payload_.block); }
-
-  // Elements are relocated bitwise when their buffer grows: nothing points at a value itself.
-  static void Relocate(ElementArray& array, std::size_t capacity) {
-    std::size_t count = static_cast<std::size_t>(array.end - array.begin);
-    if (capacity > static_cast<std::size_t>(-1) / sizeof(BindingValue)) throw std::bad_alloc();
-    std::size_t bytes = capacity * sizeof(BindingValue);
-    void* buffer = array.begin == nullptr ? Allocate(bytes) : Reallocate(array.begin, bytes);
-    if (buffer == nullptr) throw std::bad_alloc();
-    array.begin = static_cast<BindingValue*>(buffer);
-    array.end = array.begin + count;
-    array.capacity = array.begin + capacity;
-  }
-
-  // Frees what a tree holds on the general heap (element buffers and blob bytes), leaving its
-  // arena blocks to go with the arena.
-  static void FreeHeapParts(BindingValue& value) noexcept {
-    switch (value.kind_) {
-      case ValueKind::Blob: Bytes(value)->~Blob(); break;
-      case ValueKind::Collection: {
-        ElementArray* array = Array(value);
-        for (BindingValue* element = array->begin; element != array->end; ++element) FreeHeapParts(*element);
-        Free(array->begin);
-        break;
+// Frees what a tree holds on the general heap (element buffers and blob bytes), leaving its
+// arena blocks to go with the arena; stops looking once `remaining` parts are found.
+void BindingValue::Internals::FreeHeapParts(BindingValue& value, std::size_t& remaining) noexcept {
+  switch (value.kind_) {
+    case ValueKind::Blob:
+      Bytes(value)->~Blob();
+      --remaining;
+      break;
+    case ValueKind::Collection: {
+      ElementArray* array = Array(value);
+      if (array->begin == nullptr) break;
+      --remaining;
+      for (BindingValue* element = array->begin; element != array->end && remaining != 0; ++element) {
+        if (element->kind_ >= ValueKind::Blob) FreeHeapParts(*element, remaining);
       }
-      case ValueKind::Structure:
-        for (auto& member : *Map(value)) FreeHeapParts(member.second);
-        break;
-      default: break;
+      Free(array->begin);
+      break;
+    }
+    case ValueKind::Structure: {
+      const MemberTable& table = *Table(value);
+      if (table.tree != 0) {
+        for (auto member = table.map.begin(); member != table.map.end() && remaining != 0; ++member) {
+          auto& memberValue = const_cast<BindingValue&>(member->second);
+          if (memberValue.kind_ >= ValueKind::Blob) FreeHeapParts(memberValue, remaining);
+        }
+      } else {
+        for (uint32_t index = 0; index < table.count && remaining != 0; ++index) {
+          BindingValue& memberValue = table.slots[index]->value;
+          if (memberValue.kind_ >= ValueKind::Blob) FreeHeapParts(memberValue, remaining);
+        }
+      }
+      break;
+    }
+    default: break;
+  }
+}
+
+// Whether `target` is `container` itself or lies anywhere inside it.
+bool BindingValue::Internals::Contains(const BindingValue& container, const BindingValue* target) noexcept {
+  if (&container == target) return true;
+  if (container.kind_ == ValueKind::Collection) {
+    for (const BindingValue& element : container.Elements()) {
+      if (Contains(element, target)) return true;
+    }
+  } else if (container.kind_ == ValueKind::Structure) {
+    bool found = false;
+    ForEachMember(*Table(container), [&](InternedString*, BindingValue& member) {
+      if (!found && Contains(member, target)) found = true;
+    });
+    return found;
+  }
+  return false;
+}
+
+void BindingValue::Internals::MoveToTree(MemberTable& table, ValueArena& arena) {
+  MemberNode* nodes[MemberTable::kSlots];
+  uint32_t count = table.count;
+  std::memcpy(nodes, table.slots, count * sizeof(MemberNode*));
+  auto* map = new (&table.map) MemberMap(NameLess{}, MemberAllocator(&arena));
+  uint32_t moved = 0;
+  try {
+    for (; moved < count; ++moved) {
+      auto position = map->emplace_hint(map->end(), std::piecewise_construct, std::forward_as_tuple(nodes[moved]->name),
+                                        std::tuple<>());
+      // Bitwise: the member keeps its payload, nothing points at the value itself.
+      std::memcpy(static_cast<void*>(&position->second), &nodes[moved]->value, sizeof(BindingValue));
+    }
+  } catch (...) {
+    // The nodes still hold every member: forget the copies and go back to the slots.
+    for (auto& member : *map) new (&member.second) BindingValue();
+    map->~MemberMap();
+    std::memcpy(table.slots, nodes, count * sizeof(MemberNode*));
+    throw;
+  }
+  table.tree = 1;
+  for (uint32_t index = 0; index < count; ++index) arena.FreeBlock(nodes[index], sizeof(MemberNode));
+}
+
+InternedString* BindingValue::Internals::CopyText(InternedString* text, ValueArena& arena, TextCopies& copies) {
+  if (text->length == 0) return ValueArena::EmptyString();
+  std::size_t slot = (reinterpret_cast<uintptr_t>(text) / sizeof(InternedString)) & (TextCopies::kSlots - 1);
+  if (copies.from[slot] == text) {
+    ValueArena::Retain(copies.to[slot]);
+    return copies.to[slot];
+  }
+  InternedString* entry = arena.Intern(text->View(), text->hash);
+  copies.from[slot] = text;
+  copies.to[slot] = entry;
+  return entry;
+}
+
+// `to` is Empty and of `arena`'s tree; `from` is of another tree. Containers are made at their
+// final size and filled in place; should anything fail, `to` is a valid value holding what was
+// copied so far.
+void BindingValue::Internals::CopyInto(const BindingValue& from, BindingValue& to, ValueArena& arena,
+                                       TextCopies& copies) {
+  switch (from.kind_) {
+    case ValueKind::Empty: return;
+    case ValueKind::Bool:
+    case ValueKind::Signed:
+    case ValueKind::Unsigned:
+    case ValueKind::Float:
+      to.payload_ = from.payload_;
+      to.kind_ = from.kind_;
+      return;
+    case ValueKind::String: to.SetBlock(ValueKind::String, CopyText(Text(from), arena, copies)); return;
+    case ValueKind::Blob: to.SetBlob(from.GetBlob()); return;
+    case ValueKind::Enum: to.SetEnum(*Enum(from)); return;
+    case ValueKind::Collection: {
+      std::span<const BindingValue> elements = from.Elements();
+      auto* array = new (arena.AllocateBlock(sizeof(ElementArray))) ElementArray{nullptr, nullptr, nullptr};
+      to.SetBlock(ValueKind::Collection, array);
+      if (elements.empty()) return;
+      Relocate(*array, elements.size(), arena);
+      for (const BindingValue& element : elements) {
+        BindingValue* copy = new (array->end) BindingValue();
+        copy->Adopt(&arena);
+        ++array->end;
+        if (element.kind_ != ValueKind::Empty) CopyInto(element, *copy, arena, copies);
+      }
+      return;
+    }
+    case ValueKind::Structure: {
+      MemberTable* table = NewTable(arena);
+      to.SetBlock(ValueKind::Structure, table);
+      const MemberTable& source = *Table(from);
+      if (MemberCount(source) > MemberTable::kSlots) {
+        new (&table->map) MemberMap(NameLess{}, MemberAllocator(&arena));
+        table->tree = 1;
+      }
+      // The source is in name order already, so every member goes at the end.
+      ForEachMember(source, [&](InternedString* name, const BindingValue& member) {
+        BindingValue* target;
+        if (table->tree != 0) {
+          InternedString* entry = CopyText(name, arena, copies);
+          try {
+            target = &table->map
+                          .emplace_hint(table->map.end(), std::piecewise_construct, std::forward_as_tuple(entry),
+                                        std::tuple<>())
+                          ->second;
+          } catch (...) {
+            arena.Release(entry);
+            throw;
+          }
+        } else {
+          auto* node = static_cast<MemberNode*>(arena.AllocateBlock(sizeof(MemberNode)));
+          try {
+            node->name = CopyText(name, arena, copies);
+          } catch (...) {
+            arena.FreeBlock(node, sizeof(MemberNode));
+            throw;
+          }
+          new (&node->value) BindingValue();
+          table->slots[table->count++] = node;
+          target = &node->value;
+        }
+        target->Adopt(&arena);
+        if (member.kind_ != ValueKind::Empty) CopyInto(member, *target, arena, copies);
+      });
+      return;
     }
   }
-
-  // Whether `target` is `container` itself or lies anywhere inside it.
-  static bool Contains(const BindingValue& container, const BindingValue* target) noexcept {
-    if (&container == target) return true;
-    if (container.kind_ == ValueKind::Collection) {
-      for (const BindingValue& element : container.Elements()) {
-        if (Contains(element, target)) return true;
-      }
-    } else if (container.kind_ == ValueKind::Structure) {
-      for (const auto& [name, member] : *Map(container)) {
-        if (Contains(member, target)) return true;
-      }
-    }
-    return false;
-  }
-
-  static MemberMapIterator& Iterator(MemberIterator& iterator) noexcept {
-    return *std::launder(reinterpret_cast<MemberMapIterator*>(iterator.storage_));
-  }
-  static const MemberMapIterator& Iterator(const MemberIterator& iterator) noexcept {
-    return *std::launder(reinterpret_cast<const MemberMapIterator*>(iterator.storage_));
-  }
-  static MemberIterator Wrap(MemberMapIterator position) noexcept {
-    static_assert(sizeof(MemberMapIterator) <= sizeof(MemberIterator::storage_));
-    static_assert(std::is_trivially_copyable_v<MemberMapIterator>);
-    static_assert(std::is_trivially_destructible_v<MemberMapIterator>);
-    MemberIterator iterator;
-    new (iterator.storage_) MemberMapIterator(position);
-    return iterator;
-  }
-};
+}
 
 BindingValue::BindingValue(bool value) noexcept : BindingValue() { SetBool(value); }
 BindingValue::BindingValue(double value) noexcept : BindingValue() { SetFloat(value); }
@@ -184,7 +246,8 @@ BindingValue::~BindingValue() {
   if (ownsArena_ != 0 && arena_ != nullptr) {
     // The arena goes with the root and takes every block and interned text with it, so only
     // what lives on the general heap has to be found and freed.
-    Internals::FreeHeapParts(*this);
+    std::size_t remaining = arena_->HeapParts();
+    if (remaining != 0) Internals::FreeHeapParts(*this, remaining);
     delete arena_;
   } else {
     Clear();
@@ -214,21 +277,35 @@ void BindingValue::Clear() noexcept {
       Blob* bytes = Internals::Bytes(*this);
       bytes->~Blob();
       arena_->FreeBlock(bytes, sizeof(Blob));
+      arena_->UncountHeapPart();
       break;
     }
     case ValueKind::Enum: arena_->FreeBlock(Internals::Enum(*this), sizeof(EnumPayload)); break;
     case ValueKind::Collection: {
       ElementArray* array = Internals::Array(*this);
       for (BindingValue* element = array->begin; element != array->end; ++element) element->~BindingValue();
-      Free(array->begin);
+      if (array->begin != nullptr) {
+        Free(array->begin);
+        arena_->UncountHeapPart();
+      }
       arena_->FreeBlock(array, sizeof(ElementArray));
       break;
     }
     case ValueKind::Structure: {
-      MemberMap* members = Internals::Map(*this);
-      for (auto& member : *members) arena_->Release(member.first);
-      members->~MemberMap();
-      arena_->FreeBlock(members, sizeof(MemberMap));
+      MemberTable* table = Internals::Table(*this);
+      if (table->tree != 0) {
+        for (auto& member : table->map) arena_->Release(member.first);
+        table->map.~MemberMap();
+      } else {
+        for (uint32_t index = 0; index < table->count; ++index) {
+          MemberNode* node = table->slots[index];
+          arena_->Release(node->name);
+          node->value.~BindingValue();
+          arena_->FreeBlock(node, sizeof(MemberNode));
+        }
+      }
+      table->~MemberTable();
+      arena_->FreeBlock(table, sizeof(MemberTable));
       break;
     }
     default: break;
@@ -273,6 +350,7 @@ void BindingValue::SetBlob(Blob&& bytes) {
   auto* blob = new (block) Blob(std::move(bytes));
   Clear();
   SetBlock(ValueKind::Blob, blob);
+  arena_->CountHeapPart();
 }
 
 void BindingValue::SetBlob(std::span<const uint8_t> bytes) {
@@ -287,6 +365,7 @@ void BindingValue::SetBlob(std::span<const uint8_t> bytes) {
   }
   Clear();
   SetBlock(ValueKind::Blob, blob);
+  arena.CountHeapPart();
 }
 
 void BindingValue::SetEnum(EnumPayload value) {
@@ -304,7 +383,7 @@ std::size_t BindingValue::Size() const noexcept {
       const ElementArray* array = Internals::Array(*this);
       return static_cast<std::size_t>(array->end - array->begin);
     }
-    case ValueKind::Structure: return Internals::Map(*this)->size();
+    case ValueKind::Structure: return Internals::MemberCount(*Internals::Table(*this));
     default: return 1;
   }
 }
@@ -347,10 +426,20 @@ const BindingValue& BindingValue::Element(std::size_t index) const noexcept {
 
 const BindingValue* BindingValue::FindMember(std::string_view name) const noexcept {
   if (kind_ != ValueKind::Structure) return nullptr;
-  const MemberMap* members = Internals::Map(*this);
+  const MemberTable* table = Internals::Table(*this);
+  if (table->tree == 0) {
+    // A few slots: a scan that compares lengths first finds a name sooner than ordering does.
+    for (uint32_t slot = 0; slot < table->count; ++slot) {
+      const InternedString* entry = table->slots[slot]->name;
+      if (entry->length == name.size() && SameBytes(entry->text, name.data(), name.size())) {
+        return &table->slots[slot]->value;
+      }
+    }
+    return nullptr;
+  }
   // One ordering test per node, then one equality test, where find would order twice at the end.
-  auto found = members->lower_bound(name);
-  return found == members->end() || found->first->View() != name ? nullptr : &found->second;
+  auto found = table->map.lower_bound(name);
+  return found == table->map.end() || found->first->View() != name ? nullptr : &found->second;
 }
 
 const BindingValue& BindingValue::Member(std::string_view name) const noexcept {
@@ -373,25 +462,25 @@ std::span<BindingValue> BindingValue::Elements() noexcept {
 BindingValue::MemberRange BindingValue::Members() const noexcept {
   MemberRange range;
   if (kind_ == ValueKind::Structure) {
-    const MemberMap* members = Internals::Map(*this);
-    range.begin_ = Internals::Wrap(members->begin());
-    range.end_ = Internals::Wrap(members->end());
+    const MemberTable* table = Internals::Table(*this);
+    range.begin_ = Internals::Wrap(Internals::First(*table));
+    range.end_ = Internals::Wrap(Internals::Last(*table));
   }
   return range;
 }
 
 BindingValue::MemberEntry BindingValue::MemberIterator::operator*() const noexcept {
-  const auto& member = *Internals::Iterator(*this);
-  return MemberEntry{member.first->View(), member.second};
+  const MemberCursor& cursor = Internals::Cursor(*this);
+  return MemberEntry{Internals::NameAt(cursor)->View(), Internals::ValueAt(cursor)};
 }
 
 BindingValue::MemberIterator& BindingValue::MemberIterator::operator++() noexcept {
-  ++Internals::Iterator(*this);
+  Internals::Advance(Internals::Cursor(*this));
   return *this;
 }
 
 bool BindingValue::MemberIterator::operator==(const MemberIterator& other) const noexcept {
-  return Internals::Iterator(*this) == Internals::Iterator(other);
+  return Internals::Same(Internals::Cursor(*this), Internals::Cursor(other));
 }
 
 void BindingValue::MakeCollection() {
@@ -403,17 +492,16 @@ void BindingValue::MakeCollection() {
 
 void BindingValue::MakeStructure() {
   if (kind_ == ValueKind::Structure) return;
-  ValueArena& arena = EnsureArena();
-  auto* members = new (arena.AllocateBlock(sizeof(MemberMap))) MemberMap(NameLess{}, MemberAllocator(&arena));
+  MemberTable* table = Internals::NewTable(EnsureArena());
   Clear();
-  SetBlock(ValueKind::Structure, members);
+  SetBlock(ValueKind::Structure, table);
 }
 
 void BindingValue::Reserve(std::size_t count) {
   if (count > kMaxElements) throw std::length_error("BindingValue::Reserve");
   MakeCollection();
   ElementArray& array = *Internals::Array(*this);
-  if (count > static_cast<std::size_t>(array.capacity - array.begin)) Internals::Relocate(array, count);
+  if (count > static_cast<std::size_t>(array.capacity - array.begin)) Relocate(array, count, *arena_);
 }
 
 void BindingValue::GrowTo(std::size_t count) {
@@ -424,7 +512,7 @@ void BindingValue::GrowTo(std::size_t count) {
   std::size_t grown = capacity + capacity / 2;
   if (grown < count) grown = count;
   if (grown > kMaxElements) grown = kMaxElements;
-  Internals::Relocate(array, grown);
+  Relocate(array, grown, *arena_);
 }
 
 BindingValue& BindingValue::ElementForWriting(std::size_t index) {
@@ -450,7 +538,30 @@ BindingValue& BindingValue::Append() {
 
 BindingValue& BindingValue::MemberForWriting(std::string_view name) {
   MakeStructure();
-  MemberMap& members = *Internals::Map(*this);
+  MemberTable& table = *Internals::Table(*this);
+  if (table.tree == 0) {
+    uint32_t slot = LowerSlot(table, name);
+    if (slot != table.count && table.slots[slot]->name->View() == name) return table.slots[slot]->value;
+    if (table.count < MemberTable::kSlots) {
+      InternedString* entry = arena_->Intern(name);
+      MemberNode* node;
+      try {
+        node = static_cast<MemberNode*>(arena_->AllocateBlock(sizeof(MemberNode)));
+      } catch (...) {
+        arena_->Release(entry);
+        throw;
+      }
+      new (&node->value) BindingValue();
+      node->value.Adopt(arena_);
+      node->name = entry;
+      std::memmove(table.slots + slot + 1, table.slots + slot, (table.count - slot) * sizeof(MemberNode*));
+      table.slots[slot] = node;
+      ++table.count;
+      return node->value;
+    }
+    Internals::MoveToTree(table, *arena_);
+  }
+  MemberMap& members = table.map;
   auto position = members.lower_bound(name);
   if (position != members.end() && position->first->View() == name) return position->second;
   InternedString* entry = arena_->Intern(name);
@@ -471,7 +582,19 @@ BindingValue::Blob& BindingValue::BlobForWriting() {
 
 bool BindingValue::RemoveMember(std::string_view name) noexcept {
   if (kind_ != ValueKind::Structure) return false;
-  MemberMap& members = *Internals::Map(*this);
+  MemberTable& table = *Internals::Table(*this);
+  if (table.tree == 0) {
+    uint32_t slot = LowerSlot(table, name);
+    if (slot == table.count || table.slots[slot]->name->View() != name) return false;
+    MemberNode* node = table.slots[slot];
+    --table.count;
+    std::memmove(table.slots + slot, table.slots + slot + 1, (table.count - slot) * sizeof(MemberNode*));
+    node->value.~BindingValue();
+    arena_->Release(node->name);
+    arena_->FreeBlock(node, sizeof(MemberNode));
+    return true;
+  }
+  MemberMap& members = table.map;
   auto found = members.find(name);
   if (found == members.end()) return false;
   InternedString* entry = found->first;
@@ -519,31 +642,13 @@ void BindingValue::CopyFrom(const BindingValue& source) {
     }
     case ValueKind::Blob: SetBlob(source.GetBlob()); break;
     case ValueKind::Enum: SetEnum(*Internals::Enum(source)); break;
-    case ValueKind::Collection: {
-      std::span<const BindingValue> elements = source.Elements();
-      Clear();
-      Reserve(elements.size());
-      for (const BindingValue& element : elements) Append().CopyFrom(element);
-      break;
-    }
+    case ValueKind::Collection:
     case ValueKind::Structure: {
+      // From another arena (a copy within one tree went through a copy of its own above).
       Clear();
-      MakeStructure();
-      MemberMap& members = *Internals::Map(*this);
-      // The source is in name order already, so every member goes at the end.
-      for (const auto& [name, member] : *Internals::Map(source)) {
-        InternedString* entry = EnsureArena().Intern(name->View(), name->hash);
-        MemberMap::iterator position;
-        try {
-          position = members.emplace_hint(members.end(), std::piecewise_construct, std::forward_as_tuple(entry),
-                                          std::tuple<>());
-        } catch (...) {
-          arena_->Release(entry);
-          throw;
-        }
-        position->second.Adopt(arena_);
-        position->second.CopyFrom(member);
-      }
+      ValueArena& arena = EnsureArena();
+      Internals::TextCopies copies;
+      Internals::CopyInto(source, *this, arena, copies);
       break;
     }
   }
@@ -600,11 +705,16 @@ bool BindingValue::operator==(const BindingValue& other) const noexcept {
       return true;
     }
     case ValueKind::Structure: {
-      const MemberMap& mine = *Internals::Map(*this);
-      const MemberMap& theirs = *Internals::Map(other);
-      if (mine.size() != theirs.size()) return false;
-      for (auto left = mine.begin(), right = theirs.begin(); left != mine.end(); ++left, ++right) {
-        if (left->first->View() != right->first->View() || !(left->second == right->second)) return false;
+      const MemberTable& mine = *Internals::Table(*this);
+      const MemberTable& theirs = *Internals::Table(other);
+      if (Internals::MemberCount(mine) != Internals::MemberCount(theirs)) return false;
+      MemberCursor right = Internals::First(theirs);
+      for (MemberCursor left = Internals::First(mine), end = Internals::Last(mine); !Internals::Same(left, end);
+           Internals::Advance(left), Internals::Advance(right)) {
+        if (Internals::NameAt(left)->View() != Internals::NameAt(right)->View() ||
+            !(Internals::ValueAt(left) == Internals::ValueAt(right))) {
+          return false;
+        }
       }
       return true;
     }

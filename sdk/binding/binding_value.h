@@ -228,6 +228,7 @@ class BindingValue {
   void GrowTo(std::size_t count);
   struct Internals;
   friend struct Internals;
+  friend class ValueTreeBuilder;
 
   Payload payload_;
   ValueArena* arena_;

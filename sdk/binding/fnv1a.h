@@ -13,10 +13,16 @@ inline constexpr uint32_t kFnv1aPrime = 16777619u;
 
 /// FNV-1a of the bytes of `text`, continuing from `hash`.
 constexpr uint32_t Fnv1a(std::string_view text, uint32_t hash = kFnv1aOffsetBasis) noexcept {
-  for (char c : text) {
-    hash ^= static_cast<uint8_t>(c);
-    hash *= kFnv1aPrime;
+  const char* byte = text.data();
+  std::size_t left = text.size();
+  // Four bytes a round: the same chain of products with a quarter of the loop's own work.
+  for (; left >= 4; left -= 4, byte += 4) {
+    hash = (hash ^ static_cast<uint8_t>(byte[0])) * kFnv1aPrime;
+    hash = (hash ^ static_cast<uint8_t>(byte[1])) * kFnv1aPrime;
+    hash = (hash ^ static_cast<uint8_t>(byte[2])) * kFnv1aPrime;
+    hash = (hash ^ static_cast<uint8_t>(byte[3])) * kFnv1aPrime;
   }
+  for (; left != 0; --left, ++byte) hash = (hash ^ static_cast<uint8_t>(*byte)) * kFnv1aPrime;
   return hash;
 }
 

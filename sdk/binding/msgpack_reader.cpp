@@ -8,6 +8,7 @@
 #include <memory>
 #include <string_view>
 
+#include "sdk/binding/value_tree_builder.h"
 #include "sdk/diag/format.h"
 
 namespace Vela::Sdk {
@@ -18,7 +19,6 @@ enum class FrameKind : uint8_t { Array, Map };
 
 // An open array or map. A map expects keys and values alternately: twice its pair count.
 struct Frame {
-  BindingValue* target;
   uint64_t expected;
   uint64_t next;
   std::string_view pendingName;  // points into the input
@@ -60,38 +60,54 @@ class FrameStack {
   std::size_t capacity_ = kInitialFrames;
 };
 
+// Decodes into a Sink: ValueTreeBuilder, or ValueEventWriter for input whose maps repeat a key.
+template <class Sink>
 class Decoder {
  public:
-  Decoder(const uint8_t* data, std::size_t size, BindingResult& result) noexcept
-      : data_(data), size_(size), result_(result) {}
+  Decoder(const uint8_t* data, std::size_t size, Sink& sink) noexcept : data_(data), size_(size), sink_(sink) {}
 
-  void Run() {
-    if (position_ >= size_ || !ReadItem(result_.Value())) return;
+  /// False when the sink could not place a repeated key; the result is then to be read again.
+  bool Run() {
+    if (position_ >= size_ || !ReadItem()) return true;
     while (!frames_.Empty() && position_ < size_) {
       Frame& top = frames_.Top();
       if (top.next == top.expected) {
-        frames_.Pop();
+        if (!Close(top.kind)) return false;
         continue;
       }
       ++top.next;
       bool read;
       if (top.kind == FrameKind::Array) {
         // An element exists only once its first byte is there: a declared count reserves nothing.
-        read = ReadItem(top.target->Append());
+        read = ReadItem();
       } else if ((top.next & 1) != 0) {
         read = ReadKey(top);
       } else {
-        read = ReadItem(top.target->MemberForWriting(top.pendingName));
+        sink_.Key(top.pendingName);
+        read = ReadItem();
       }
-      if (!read) return;
+      if (!read) return true;
     }
+    // Input that ends inside containers keeps them as far as they were read.
+    return sink_.Finish();
   }
 
   std::size_t Position() const noexcept { return position_; }
+  bool Failed() const noexcept { return failed_; }
 
  private:
+  bool Close(FrameKind kind) {
+    frames_.Pop();
+    if (kind == FrameKind::Array) {
+      sink_.EndCollection();
+      return true;
+    }
+    return sink_.EndStructure();
+  }
+
   bool Fail(const std::string& message) {
-    result_.Fail(message);
+    failed_ = true;
+    failure_ = message;
     return false;
   }
 
@@ -128,18 +144,18 @@ class Decoder {
     return true;
   }
 
-  bool ReadString(BindingValue& target, uint64_t length) {
+  bool ReadString(uint64_t length) {
     std::string_view text;
     if (!ReadText(length, text)) return false;
-    target.SetString(text);
+    sink_.String(text);
     return true;
   }
 
-  bool ReadBlob(BindingValue& target, std::size_t lengthWidth) {
+  bool ReadBlob(std::size_t lengthWidth) {
     uint64_t length;
     if (!ReadUnsigned(lengthWidth, length)) return false;
     if (size_ - position_ < length) return Fail(Format(MessagePackText::kRawTruncated, length, position_));
-    target.SetBlob(std::span<const uint8_t>(data_ + position_, static_cast<std::size_t>(length)));
+    sink_.Blob(std::span<const uint8_t>(data_ + position_, static_cast<std::size_t>(length)));
     position_ += static_cast<std::size_t>(length);
     return true;
   }
@@ -147,22 +163,22 @@ class Decoder {
   // An existing Collection or Structure (a repeated map key) is kept and extended.
   // Every open frame is an ancestor of the container being opened: exhausted frames are popped
   // before the next item is read.
-  bool Open(BindingValue& target, FrameKind kind, uint64_t count) {
+  bool Open(FrameKind kind, uint64_t count) {
     if (frames_.Size() >= kMaxMessagePackDepth) return Fail(Format(MessagePackText::kTooDeep, position_));
     if (kind == FrameKind::Array) {
-      target.MakeCollection();
+      sink_.BeginCollection();
     } else {
-      target.MakeStructure();
+      sink_.BeginStructure();
       count *= 2;
     }
-    if (count != 0) frames_.Push({&target, count, 0, {}, kind});
+    frames_.Push({count, 0, {}, kind});
     return true;
   }
 
-  bool OpenWithCount(BindingValue& target, FrameKind kind, std::size_t countWidth) {
+  bool OpenWithCount(FrameKind kind, std::size_t countWidth) {
     uint64_t count;
     if (frames_.Size() >= kMaxMessagePackDepth) return Fail(Format(MessagePackText::kTooDeep, position_));
-    return ReadUnsigned(countWidth, count) && Open(target, kind, count);
+    return ReadUnsigned(countWidth, count) && Open(kind, count);
   }
 
   bool ReadKey(Frame& frame) {
@@ -178,42 +194,43 @@ class Decoder {
     return ReadText(length, frame.pendingName);
   }
 
-  bool ReadItem(BindingValue& target) {
+  bool ReadItem() {
     uint8_t type = data_[position_++];
     if (type <= 0x7F) {
-      target.SetSigned(type);
+      sink_.Signed(type);
       return true;
     }
     if (type >= 0xE0) {
-      target.SetSigned(static_cast<int8_t>(type));
+      sink_.Signed(static_cast<int8_t>(type));
       return true;
     }
-    if (type <= 0x8F) return Open(target, FrameKind::Map, type & 0x0F);
-    if (type <= 0x9F) return Open(target, FrameKind::Array, type & 0x0F);
-    if (type <= 0xBF) return ReadString(target, type & 0x1F);
+    if (type <= 0x8F) return Open(FrameKind::Map, type & 0x0F);
+    if (type <= 0x9F) return Open(FrameKind::Array, type & 0x0F);
+    if (type <= 0xBF) return ReadString(type & 0x1F);
 
     uint64_t bits;
     switch (type) {
       case 0xC0:  // nil: a fresh element or member stays Empty
+        sink_.Null();
         return true;
       case 0xC2:
-      case 0xC3: target.SetBool(type == 0xC3); return true;
+      case 0xC3: sink_.Bool(type == 0xC3); return true;
       case 0xC4:
       case 0xC5:
-      case 0xC6: return ReadBlob(target, std::size_t{1} << (type - 0xC4));
+      case 0xC6: return ReadBlob(std::size_t{1} << (type - 0xC4));
       case 0xCA: {
         if (!ReadUnsigned(4, bits)) return false;
         auto word = static_cast<uint32_t>(bits);
         float single;
         std::memcpy(&single, &word, sizeof single);
-        target.SetFloat(single);
+        sink_.Float(single);
         return true;
       }
       case 0xCB: {
         if (!ReadUnsigned(8, bits)) return false;
         double number;
         std::memcpy(&number, &bits, sizeof number);
-        target.SetFloat(number);
+        sink_.Float(number);
         return true;
       }
       case 0xCC:
@@ -221,33 +238,33 @@ class Decoder {
       case 0xCE:
       case 0xCF:
         if (!ReadUnsigned(std::size_t{1} << (type - 0xCC), bits)) return false;
-        target.SetUnsigned(bits);
+        sink_.Unsigned(bits);
         return true;
       case 0xD0:
         if (!ReadUnsigned(1, bits)) return false;
-        target.SetSigned(static_cast<int8_t>(bits));
+        sink_.Signed(static_cast<int8_t>(bits));
         return true;
       case 0xD1:
         if (!ReadUnsigned(2, bits)) return false;
-        target.SetSigned(static_cast<int16_t>(bits));
+        sink_.Signed(static_cast<int16_t>(bits));
         return true;
       case 0xD2:
         if (!ReadUnsigned(4, bits)) return false;
-        target.SetSigned(static_cast<int32_t>(bits));
+        sink_.Signed(static_cast<int32_t>(bits));
         return true;
       case 0xD3:
         if (!ReadUnsigned(8, bits)) return false;
-        target.SetSigned(static_cast<int64_t>(bits));
+        sink_.Signed(static_cast<int64_t>(bits));
         return true;
       case 0xD9:
       case 0xDA:
       case 0xDB:
         if (!ReadUnsigned(std::size_t{1} << (type - 0xD9), bits)) return false;
-        return ReadString(target, bits);
-      case 0xDC: return OpenWithCount(target, FrameKind::Array, 2);
-      case 0xDD: return OpenWithCount(target, FrameKind::Array, 4);
-      case 0xDE: return OpenWithCount(target, FrameKind::Map, 2);
-      case 0xDF: return OpenWithCount(target, FrameKind::Map, 4);
+        return ReadString(bits);
+      case 0xDC: return OpenWithCount(FrameKind::Array, 2);
+      case 0xDD: return OpenWithCount(FrameKind::Array, 4);
+      case 0xDE: return OpenWithCount(FrameKind::Map, 2);
+      case 0xDF: return OpenWithCount(FrameKind::Map, 4);
       default:  // 0xC1, ext 8/16/32, fixext 1 to 16
         return Fail(Format(MessagePackText::kInvalidData, position_));
     }
@@ -256,8 +273,13 @@ class Decoder {
   const uint8_t* data_;
   std::size_t size_;
   std::size_t position_ = 0;
-  BindingResult& result_;
+  Sink& sink_;
   FrameStack frames_;
+  bool failed_ = false;
+  std::string failure_;
+
+ public:
+  const std::string& Failure() const noexcept { return failure_; }
 };
 
 }  // namespace
@@ -265,9 +287,31 @@ class Decoder {
 BindingResult DecodeMessagePack(const void* data, std::size_t size, std::size_t* consumed) {
   BindingResult result;
   if (data == nullptr) size = 0;
-  Decoder decoder(static_cast<const uint8_t*>(data), size, result);
-  decoder.Run();
-  if (consumed != nullptr) *consumed = decoder.Position();
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  std::size_t position;
+  bool placed;
+  bool failed;
+  std::string failure;
+  {
+    ValueTreeBuilder builder(result.Value());
+    Decoder<ValueTreeBuilder> decoder(bytes, size, builder);
+    placed = decoder.Run();
+    position = decoder.Position();
+    failed = decoder.Failed();
+    failure = decoder.Failure();
+  }
+  if (!placed) {
+    // A map repeated a key: read again, writing each item into the tree as it comes.
+    result.Value() = BindingValue();
+    ValueEventWriter writer(result.Value());
+    Decoder<ValueEventWriter> decoder(bytes, size, writer);
+    decoder.Run();
+    position = decoder.Position();
+    failed = decoder.Failed();
+    failure = decoder.Failure();
+  }
+  if (failed) result.Fail(failure);
+  if (consumed != nullptr) *consumed = position;
   return result;
 }
 

@@ -68,7 +68,7 @@ void Unlink(PageHeader*& head, PageHeader* page) noexcept {
 }
 
 bool SameText(const InternedString* entry, std::string_view text, uint32_t hash) noexcept {
-  return entry->hash == hash && entry->length == text.size() && std::memcmp(entry->text, text.data(), text.size()) == 0;
+  return entry->hash == hash && entry->length == text.size() && SameBytes(entry->text, text.data(), text.size());
 }
 
 // Short texts share the entry's block; the rest live on the general heap.
@@ -91,7 +91,7 @@ ValueArena::ValueArena() noexcept : buckets_(initialBuckets_) {
     sizeClass.firstPageReady = false;
   }
   for (InternedString*& bucket : initialBuckets_) bucket = nullptr;
-  for (RecentText& recent : recent_) recent = RecentText{nullptr, 0, nullptr};
+  for (ShortText& shortText : shortTexts_) shortText = ShortText{0, 0, nullptr};
 }
 
 ValueArena::~ValueArena() {
@@ -128,7 +128,7 @@ ValueArena::PageHeader* ValueArena::NewPage(SizeClass& sizeClass, std::size_t bl
   return page;
 }
 
-void* ValueArena::AllocateBlock(std::size_t size) {
+void* ValueArena::AllocateBlockSlowly(std::size_t size) {
   std::size_t blockSize = RoundedSize(size == 0 ? 1 : size);
   if (blockSize > kMaxBlockSize) throw std::bad_alloc();
   SizeClass& sizeClass = classes_[blockSize / 4 - 1];
@@ -183,30 +183,61 @@ InternedString* ValueArena::Find(std::string_view text) const noexcept {
   return nullptr;
 }
 
-InternedString* ValueArena::FindRecent(std::string_view text) noexcept {
-  const RecentText& recent = recent_[RecentSlot(text.data(), text.size())];
-  // The caller's bytes at that address may have changed since, so they are compared.
-  if (recent.data != text.data() || recent.length != text.size()) return nullptr;
-  InternedString* entry = recent.entry;
-  if (entry->text != text.data() && std::memcmp(entry->text, text.data(), text.size()) != 0) return nullptr;
+ValueArena::ShortKey ValueArena::KeyOf(const char* data, std::size_t length) noexcept {
+  ShortKey key{0, 0, 0};
+  if (length >= 8) {
+    std::memcpy(&key.head, data, 8);
+    std::memcpy(&key.tail, data + length - 8, 8);
+  } else if (length >= 4) {
+    uint32_t head;
+    uint32_t tail;
+    std::memcpy(&head, data, 4);
+    std::memcpy(&tail, data + length - 4, 4);
+    key.head = head;
+    key.tail = tail;
+  } else {
+    for (std::size_t index = 0; index < length; ++index) {
+      key.head |= uint64_t{static_cast<uint8_t>(data[index])} << (8 * index);
+    }
+  }
+  uint64_t mixed = (key.head ^ (key.tail >> 7) ^ length) * 0x9E3779B97F4A7C15ull;
+  key.slot = static_cast<std::size_t>(mixed >> 58) & (kShortTexts - 1);
+  return key;
+}
+
+InternedString* ValueArena::FindShort(const ShortKey& key, std::size_t length) noexcept {
+  const ShortText& shortText = shortTexts_[key.slot];
+  InternedString* entry = shortText.entry;
+  if (entry == nullptr || shortText.head != key.head || shortText.tail != key.tail || entry->length != length) {
+    return nullptr;
+  }
   ++entry->references;
   return entry;
 }
 
 InternedString* ValueArena::Intern(std::string_view text) {
   if (text.empty()) return EmptyString();
-  if (InternedString* entry = FindRecent(text)) return entry;
-  return Intern(text, Fnv1a(text));
+  if (text.size() > kShortTextLength) return InternHashed(text, Fnv1a(text), nullptr);
+  ShortKey key = KeyOf(text.data(), text.size());
+  if (InternedString* entry = FindShort(key, text.size())) return entry;
+  return InternHashed(text, Fnv1a(text), &key);
 }
 
 InternedString* ValueArena::Intern(std::string_view text, uint32_t hash) {
   if (text.empty()) return EmptyString();
-  if (InternedString* entry = FindRecent(text)) return entry;
-  RecentText& recent = recent_[RecentSlot(text.data(), text.size())];
+  if (text.size() > kShortTextLength) return InternHashed(text, hash, nullptr);
+  ShortKey key = KeyOf(text.data(), text.size());
+  if (InternedString* entry = FindShort(key, text.size())) return entry;
+  return InternHashed(text, hash, &key);
+}
+
+// `key`: a short text's, whose slot takes the entry when it was interned before: a text seen
+// once may never come again, and would only push out one that does.
+InternedString* ValueArena::InternHashed(std::string_view text, uint32_t hash, const ShortKey* key) {
   for (InternedString* entry = buckets_[hash & (bucketCount_ - 1)]; entry != nullptr; entry = entry->next) {
     if (SameText(entry, text, hash)) {
       ++entry->references;
-      recent = RecentText{text.data(), text.size(), entry};
+      if (key != nullptr) shortTexts_[key->slot] = ShortText{key->head, key->tail, entry};
       return entry;
     }
   }
@@ -239,7 +270,6 @@ InternedString* ValueArena::Intern(std::string_view text, uint32_t hash) {
   entry->next = bucket;
   bucket = entry;
   ++internedCount_;
-  recent = RecentText{text.data(), text.size(), entry};
   return entry;
 }
 
@@ -249,8 +279,9 @@ void ValueArena::Release(InternedString* entry) noexcept {
   InternedString** link = &buckets_[entry->hash & (bucketCount_ - 1)];
   while (*link != entry) link = &(*link)->next;
   *link = entry->next;
-  for (RecentText& recent : recent_) {
-    if (recent.entry == entry) recent = RecentText{nullptr, 0, nullptr};
+  if (entry->length <= kShortTextLength) {
+    ShortText& shortText = shortTexts_[KeyOf(entry->text, entry->length).slot];
+    if (shortText.entry == entry) shortText.entry = nullptr;
   }
   if (IsInline(entry)) {
     FreeBlock(entry, InlineBlockSize(entry->length));

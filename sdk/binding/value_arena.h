@@ -8,9 +8,38 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
+#include "sdk/binding/memory_poisoning.h"
+
 namespace Vela::Sdk {
+
+// Whether `size` bytes at `left` and `right` are equal. Names are mostly short: up to 16 bytes
+// they are compared as two overlapping words each, without a call.
+inline bool SameBytes(const char* left, const char* right, std::size_t size) noexcept {
+  if (size >= 8) {
+    if (size > 16) return std::memcmp(left, right, size) == 0;
+    uint64_t a, b, c, d;
+    std::memcpy(&a, left, 8);
+    std::memcpy(&b, right, 8);
+    std::memcpy(&c, left + size - 8, 8);
+    std::memcpy(&d, right + size - 8, 8);
+    return ((a ^ b) | (c ^ d)) == 0;
+  }
+  if (size >= 4) {
+    uint32_t a, b, c, d;
+    std::memcpy(&a, left, 4);
+    std::memcpy(&b, right, 4);
+    std::memcpy(&c, left + size - 4, 4);
+    std::memcpy(&d, right + size - 4, 4);
+    return ((a ^ b) | (c ^ d)) == 0;
+  }
+  for (std::size_t index = 0; index < size; ++index) {
+    if (left[index] != right[index]) return false;
+  }
+  return true;
+}
 
 /// A text interned in an arena, counted by the values and member names that refer to it.
 /// Short texts are stored right after the entry, in the same block.
@@ -40,7 +69,23 @@ class ValueArena {
 
   /// A block of at least `size` bytes (1..kMaxBlockSize); raises std::bad_alloc when no page
   /// can be had.
-  void* AllocateBlock(std::size_t size);
+  void* AllocateBlock(std::size_t size) {
+    std::size_t blockSize = (size + 3) & ~std::size_t{3};
+    if (blockSize == 0 || blockSize > kMaxBlockSize) return AllocateBlockSlowly(size);
+    SizeClass& sizeClass = classes_[blockSize / 4 - 1];
+    PageHeader* page = sizeClass.head;
+    if (page == nullptr) return AllocateBlockSlowly(size);
+    // The head page always has a free block; taking its last one, which moves the page off the
+    // list, is left to the slow path, which takes the same block.
+    unsigned char* block = reinterpret_cast<unsigned char*>(page) + std::size_t{page->firstFree} * blockSize;
+    UnpoisonMemory(block, blockSize);
+    uint16_t next;
+    std::memcpy(&next, block, sizeof next);
+    if (next == 0) return AllocateBlockSlowly(size);
+    page->firstFree = next;
+    ++page->blocksInUse;
+    return block;
+  }
   /// Returns a block from AllocateBlock of the same size.
   void FreeBlock(void* block, std::size_t size) noexcept;
 
@@ -58,6 +103,12 @@ class ValueArena {
   InternedString* Find(std::string_view text) const noexcept;
   /// The one static entry of the empty text, shared by every arena.
   static InternedString* EmptyString() noexcept;
+
+  /// Element buffers and blobs of the tree, which live on the general heap: a root whose tree has
+  /// none is torn down without a walk, and a walk ends once it has found them all.
+  void CountHeapPart() noexcept { ++heapParts_; }
+  void UncountHeapPart() noexcept { --heapParts_; }
+  std::size_t HeapParts() const noexcept { return heapParts_; }
 
   std::size_t InternedCount() const noexcept { return internedCount_; }
   std::size_t BucketCount() const noexcept { return bucketCount_; }
@@ -82,24 +133,33 @@ class ValueArena {
   };
 
   PageHeader* NewPage(SizeClass& sizeClass, std::size_t blockSize);
+  void* AllocateBlockSlowly(std::size_t size);
   void Grow();
 
-  // The last texts interned, by the caller's address: member names and texts copied from
-  // another tree come again and again from the same place, and are then found without hashing.
-  struct RecentText {
-    const char* data;
-    std::size_t length;
-    InternedString* entry;
+  // Short texts that were interned more than once, by their bytes: member names and the words
+  // of a document come again and again, and are then found without hashing. Up to 16 bytes a
+  // text is told apart by its length and two overlapping words.
+  static constexpr std::size_t kShortTextLength = 16;
+  static constexpr std::size_t kShortTexts = 64;
+  struct ShortText {
+    uint64_t head;
+    uint64_t tail;
+    InternedString* entry;  // null: a free slot
   };
-  static constexpr std::size_t kRecentTexts = 32;
-  static std::size_t RecentSlot(const char* data, std::size_t length) noexcept {
-    return ((reinterpret_cast<uintptr_t>(data) >> 3) ^ length) & (kRecentTexts - 1);
-  }
-  InternedString* FindRecent(std::string_view text) noexcept;
+  struct ShortKey {
+    uint64_t head;
+    uint64_t tail;
+    std::size_t slot;
+  };
+  static ShortKey KeyOf(const char* data, std::size_t length) noexcept;
+  InternedString* FindShort(const ShortKey& key, std::size_t length) noexcept;
+  // Intern past the short texts.
+  InternedString* InternHashed(std::string_view text, uint32_t hash, const ShortKey* key);
 
   SizeClass classes_[kSizeClasses];
-  RecentText recent_[kRecentTexts];
+  ShortText shortTexts_[kShortTexts];
   std::size_t heapTexts_ = 0;
+  std::size_t heapParts_ = 0;
   std::size_t pageCount_ = 0;
   InternedString** buckets_;
   std::size_t bucketCount_ = kInitialBuckets;

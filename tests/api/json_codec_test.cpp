@@ -103,6 +103,46 @@ TEST(JsonCodec, RepeatedKeysWriteIntoTheSameMember) {
   EXPECT_EQ(mixed.Value()["b"].GetString(), "s");
 }
 
+// Objects are gathered and sorted once at their end, small ones and large ones alike, long
+// arrays are gathered in batches, and a key repeated deep inside a document still writes into
+// its member.
+TEST(JsonCodec, ObjectsOfAnySizeReadInNameOrder) {
+  for (int count : {3, 8, 9, 17, 40}) {
+    std::string text = "[{";
+    std::string sorted = "[{";
+    for (int key = count - 1; key >= 0; --key) {
+      text += "\"k" + std::to_string(100 + key) + "\":[" + std::to_string(key) + "]" + (key == 0 ? "" : ",");
+    }
+    for (int key = 0; key < count; ++key) {
+      sorted += "\"k" + std::to_string(100 + key) + "\":[" + std::to_string(key) + "]" + (key + 1 == count ? "" : ",");
+    }
+    text += "},1]";
+    sorted += "},1]";
+    BindingResult read = JsonToValue(text);
+    ASSERT_TRUE(read.Ok()) << read.ErrorText();
+    EXPECT_EQ(ValueToJson(read.Value()), sorted);
+  }
+  // Long arrays move their elements off the scratch stack in batches, nested ones included.
+  std::string longArrays = "{\"a\":[";
+  for (int index = 0; index < 700; ++index) longArrays += (index == 0 ? "[" : ",[") + std::to_string(index) + ",\"t\"]";
+  longArrays += "],\"b\":[[";
+  for (int index = 0; index < 600; ++index) longArrays += (index == 0 ? "" : ",") + std::to_string(index);
+  longArrays += "]]}";
+  BindingResult longRead = JsonToValue(longArrays);
+  ASSERT_TRUE(longRead.Ok());
+  EXPECT_EQ(ValueToJson(longRead.Value()), longArrays);
+  // Elements moved off the stack belong to the tree even when nothing before needed its arena.
+  std::string numbers = "[0";
+  for (int index = 1; index < 300; ++index) numbers += ",1";
+  BindingResult numbersRead = JsonToValue(numbers + "]");
+  ASSERT_TRUE(numbersRead.Ok());
+  EXPECT_EQ(numbersRead.Value()[299].Arena(), numbersRead.Value().Arena());
+
+  BindingResult nested = JsonToValue(R"([{"x":1},{"y":{"a":[1],"b":2,"a":[2]}}])");
+  ASSERT_TRUE(nested.Ok());
+  EXPECT_EQ(ValueToJson(nested.Value()), R"([{"x":1},{"y":{"a":[1,2],"b":2}}])");
+}
+
 TEST(JsonCodec, StringsKeepEscapedNulAndUncheckedBytes) {
   BindingResult nul = JsonToValue(R"(["a\u0000b"])");
   ASSERT_TRUE(nul.Ok());

@@ -173,6 +173,23 @@ TEST(YamlReader, MappingsAndSequencesNest) {
   });
 }
 
+// Mappings past the inline member slots and sequences past the builder's batch come out whole
+// and in order.
+TEST(YamlReader, LargeMappingsAndSequencesReadWhole) {
+  std::string yaml = "s:\n";
+  std::string expected = "{m: {";
+  for (int key = 0; key < 40; ++key) expected += (key == 0 ? "k" : ", k") + std::to_string(100 + key) + ": u:1";
+  expected += "}, s: [";
+  for (int item = 0; item < 300; ++item) {
+    yaml += "  - " + std::to_string(item) + "\n";
+    expected += (item == 0 ? "u:" : ", u:") + std::to_string(item);
+  }
+  expected += "]}";
+  yaml += "m:\n";
+  for (int key = 39; key >= 0; --key) yaml += "  k" + std::to_string(100 + key) + ": 1\n";
+  EXPECT_EQ(Read(yaml), expected);
+}
+
 TEST(YamlReader, RepeatedKeysReplaceScalarsAppendSequencesAndRefuseMappings) {
   ExpectAll({
       {"a: 1\na: 2", "{a: u:2}"},

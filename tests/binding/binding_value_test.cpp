@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <stdexcept>
@@ -471,6 +472,32 @@ class RandomTrees {
  private:
   std::mt19937 random_;
 };
+
+// Small structures keep their members in a sorted array and larger ones in a tree: order,
+// lookup, copy and removal hold on both sides of the change and across it.
+TEST(BindingValue, MembersStayOrderedWhateverTheirCount) {
+  for (int count : {3, 8, 9, 16, 17, 60}) {
+    std::vector<std::string> names;
+    for (int index = 0; index < count; ++index) names.push_back("m" + std::to_string((index * 37) % 101));
+    BindingValue value;
+    for (const std::string& name : names) value.MemberForWriting(name).Append() = std::string_view(name);
+    std::vector<std::string> sorted = names;
+    std::sort(sorted.begin(), sorted.end());
+    ASSERT_EQ(MemberNames(value), sorted) << count;
+    for (const std::string& name : names) EXPECT_EQ(value[name][0].GetString(), name);
+    EXPECT_FALSE(value.HasMember("m"));
+
+    BindingValue copy = value;
+    EXPECT_TRUE(copy == value);
+    for (std::size_t index = 0; index < names.size(); index += 2) EXPECT_TRUE(copy.RemoveMember(names[index]));
+    EXPECT_FALSE(copy.RemoveMember(names[0]));
+    EXPECT_EQ(copy.Size(), names.size() / 2);
+    for (std::size_t index = 0; index < names.size(); ++index) EXPECT_EQ(copy.HasMember(names[index]), index % 2 == 1);
+    copy.Clear();
+    EXPECT_EQ(copy.Arena()->InternedCount(), 0u);
+    EXPECT_EQ(copy.Arena()->PageCount(), 0u);
+  }
+}
 
 TEST(BindingValue, RandomisedTreesFollowTheReferenceModel) {
   std::size_t pagesBefore = PageAllocator::Instance().LivePageCount();
