@@ -2,7 +2,7 @@
 PRESETS := default asan m32
 PORT ?= 8090
 
-.PHONY: deps build test run ci ci-win32 ci-tsan bench win32 fuzz fuzz-smoke format tidy clean $(addprefix ci-,$(PRESETS))
+.PHONY: deps build test run ci ci-win32 ci-tsan bench bench-m32 win32 fuzz fuzz-smoke format tidy clean $(addprefix ci-,$(PRESETS))
 
 deps:
 	@scripts/install-deps.sh
@@ -31,6 +31,13 @@ bench: deps
 	cmake --preset default
 	cmake --build --preset default
 	@for b in build/default/bench/*_bench; do echo "== $$b"; $$b; done
+
+# The same programs built for 32-bit x86 (the 32-bit Google Benchmark comes with --bench-peers).
+bench-m32: deps
+	scripts/install-deps.sh --bench-peers
+	cmake --preset m32-bench
+	cmake --build --preset m32-bench
+	@for b in build/m32-bench/bench/*_bench; do echo "== $$b"; $$b; done
 
 # Each configuration's time is printed, so a slow one shows.
 ci: deps $(addprefix ci-,$(PRESETS)) ci-tsan ci-win32 fuzz-smoke

@@ -24,7 +24,7 @@ required=(cmake make g++ g++-multilib pkg-config
 # Without these the build still works: no benchmarks, no `orb-host serve`.
 optional=(libbenchmark-dev libcpp-httplib-dev)
 case "$mode" in
-  --bench-peers) optional+=(nlohmann-json3-dev libmsgpack-dev libyaml-cpp-dev) ;;
+  --bench-peers) optional+=(nlohmann-json3-dev libmsgpack-dev libyaml-cpp-dev libbenchmark-dev:i386) ;;
   # The posix thread model, because the SDK uses std::mutex, std::call_once and thread_local.
   # Wine runs the 32-bit test programs: wine brings the commands (wine, wineserver, wineboot),
   # wine32 the 32-bit loader. googletest is the source that the cross build of GoogleTest
