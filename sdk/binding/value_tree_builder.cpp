@@ -43,7 +43,8 @@ BindingValue* GrowElements(BindingValue* elements, std::size_t& capacity, std::s
 }  // namespace
 
 template <class T>
-T* ValueTreeBuilder::CountedAllocator<T>::allocate(std::size_t count) {
+T* ValueTreeBuilder::ScratchAllocator<T>::allocate(std::size_t count) {
+  if (count <= firstCount) return static_cast<T*>(first);
   if (count > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_alloc();
   void* block = Allocate(count * sizeof(T));
   if (block == nullptr) throw std::bad_alloc();
@@ -51,13 +52,21 @@ T* ValueTreeBuilder::CountedAllocator<T>::allocate(std::size_t count) {
 }
 
 template <class T>
-void ValueTreeBuilder::CountedAllocator<T>::deallocate(T* block, std::size_t) noexcept {
-  Free(block);
+void ValueTreeBuilder::ScratchAllocator<T>::deallocate(T* block, std::size_t) noexcept {
+  if (block != first) Free(block);
 }
 
-// The scratch stacks grow inline in the readers too.
-template struct ValueTreeBuilder::CountedAllocator<ValueTreeBuilder::Item>;
-template struct ValueTreeBuilder::CountedAllocator<ValueTreeBuilder::Frame>;
+template struct ValueTreeBuilder::ScratchAllocator<ValueTreeBuilder::Item>;
+template struct ValueTreeBuilder::ScratchAllocator<ValueTreeBuilder::Frame>;
+
+// Reserving the first blocks allocates nothing.
+ValueTreeBuilder::ValueTreeBuilder(BindingValue& root) noexcept
+    : root_(root),
+      items_(ScratchAllocator<Item>(firstItems_, kFirstItems)),
+      frames_(ScratchAllocator<Frame>(firstFrames_, kFirstFrames)) {
+  items_.reserve(kFirstItems);
+  frames_.reserve(kFirstFrames);
+}
 
 ValueTreeBuilder::~ValueTreeBuilder() {
   for (Item& item : items_) Release(item);

@@ -29,7 +29,7 @@ struct InternedString;
 class ValueTreeBuilder {
  public:
   /// `root` is an Empty root value; it receives the tree in Finish().
-  explicit ValueTreeBuilder(BindingValue& root) noexcept : root_(root) {}
+  explicit ValueTreeBuilder(BindingValue& root) noexcept;
   ~ValueTreeBuilder();
   ValueTreeBuilder(const ValueTreeBuilder&) = delete;
   ValueTreeBuilder& operator=(const ValueTreeBuilder&) = delete;
@@ -73,20 +73,23 @@ class ValueTreeBuilder {
   };
 
   // The scratch stacks' storage comes from the counting allocator, like every other allocation
-  // of the plug-in.
+  // of the plug-in, except their first block, which is inline in the builder and holds a small
+  // document whole: a stack asks for it once, when the builder is made, and only ever grows
+  // past it.
   template <class T>
-  struct CountedAllocator {
+  struct ScratchAllocator {
     using value_type = T;
-    CountedAllocator() noexcept = default;
-    template <class U>
-    CountedAllocator(const CountedAllocator<U>&) noexcept {}
+    ScratchAllocator(void* firstBlock, std::size_t firstBlockCount) noexcept
+        : first(firstBlock), firstCount(firstBlockCount) {}
     T* allocate(std::size_t count);
     void deallocate(T* block, std::size_t) noexcept;
-    template <class U>
-    bool operator==(const CountedAllocator<U>&) const noexcept {
-      return true;
-    }
+    bool operator==(const ScratchAllocator& other) const noexcept { return first == other.first; }
+
+    void* first;
+    std::size_t firstCount;
   };
+  static constexpr std::size_t kFirstItems = 32;
+  static constexpr std::size_t kFirstFrames = 8;
 
   ValueArena& Arena();
   void MakeRoom();
@@ -106,8 +109,10 @@ class ValueTreeBuilder {
   InternedString* pendingName_ = nullptr;
   // Scratch index at which the innermost open collection moves its elements off the stack.
   std::size_t spillAt_ = static_cast<std::size_t>(-1);
-  std::vector<Item, CountedAllocator<Item>> items_;
-  std::vector<Frame, CountedAllocator<Frame>> frames_;
+  alignas(Item) unsigned char firstItems_[kFirstItems * sizeof(Item)];
+  alignas(Frame) unsigned char firstFrames_[kFirstFrames * sizeof(Frame)];
+  std::vector<Item, ScratchAllocator<Item>> items_;
+  std::vector<Frame, ScratchAllocator<Frame>> frames_;
 };
 
 /// The same events as ValueTreeBuilder's, each written into the tree at once through the
