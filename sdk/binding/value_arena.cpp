@@ -91,7 +91,6 @@ ValueArena::ValueArena() noexcept : buckets_(initialBuckets_) {
     sizeClass.firstPageReady = false;
   }
   for (InternedString*& bucket : initialBuckets_) bucket = nullptr;
-  for (ShortText& shortText : shortTexts_) shortText = ShortText{0, 0, nullptr};
 }
 
 ValueArena::~ValueArena() {
@@ -206,9 +205,10 @@ ValueArena::ShortKey ValueArena::KeyOf(const char* data, std::size_t length) noe
 }
 
 InternedString* ValueArena::FindShort(const ShortKey& key, std::size_t length) noexcept {
+  if ((shortTextsInUse_ >> key.slot & 1) == 0) return nullptr;
   const ShortText& shortText = shortTexts_[key.slot];
   InternedString* entry = shortText.entry;
-  if (entry == nullptr || shortText.head != key.head || shortText.tail != key.tail || entry->length != length) {
+  if (shortText.head != key.head || shortText.tail != key.tail || entry->length != length) {
     return nullptr;
   }
   ++entry->references;
@@ -237,7 +237,10 @@ InternedString* ValueArena::InternHashed(std::string_view text, uint32_t hash, c
   for (InternedString* entry = buckets_[hash & (bucketCount_ - 1)]; entry != nullptr; entry = entry->next) {
     if (SameText(entry, text, hash)) {
       ++entry->references;
-      if (key != nullptr) shortTexts_[key->slot] = ShortText{key->head, key->tail, entry};
+      if (key != nullptr) {
+        shortTexts_[key->slot] = ShortText{key->head, key->tail, entry};
+        shortTextsInUse_ |= uint64_t{1} << key->slot;
+      }
       return entry;
     }
   }
@@ -280,8 +283,10 @@ void ValueArena::Release(InternedString* entry) noexcept {
   while (*link != entry) link = &(*link)->next;
   *link = entry->next;
   if (entry->length <= kShortTextLength) {
-    ShortText& shortText = shortTexts_[KeyOf(entry->text, entry->length).slot];
-    if (shortText.entry == entry) shortText.entry = nullptr;
+    const std::size_t slot = KeyOf(entry->text, entry->length).slot;
+    if ((shortTextsInUse_ >> slot & 1) != 0 && shortTexts_[slot].entry == entry) {
+      shortTextsInUse_ &= ~(uint64_t{1} << slot);
+    }
   }
   if (IsInline(entry)) {
     FreeBlock(entry, InlineBlockSize(entry->length));

@@ -144,7 +144,7 @@ class ValueArena {
   struct ShortText {
     uint64_t head;
     uint64_t tail;
-    InternedString* entry;  // null: a free slot
+    InternedString* entry;
   };
   struct ShortKey {
     uint64_t head;
@@ -157,6 +157,10 @@ class ValueArena {
   InternedString* InternHashed(std::string_view text, uint32_t hash, const ShortKey* key);
 
   SizeClass classes_[kSizeClasses];
+  // A slot is read only when its bit is set, so that making an arena, which a small request does
+  // for every value it reads, does not clear the slots.
+  static_assert(kShortTexts <= 64);
+  uint64_t shortTextsInUse_ = 0;
   ShortText shortTexts_[kShortTexts];
   std::size_t heapTexts_ = 0;
   std::size_t heapParts_ = 0;
