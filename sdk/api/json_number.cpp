@@ -112,17 +112,4 @@ bool ReadJsonNumber(std::string_view text, JsonNumber& number) {
   return true;
 }
 
-bool ReadJsonNumber(std::string_view text, BindingValue& target) {
-  JsonNumber number;
-  if (!ReadJsonNumber(text, number)) return false;
-  if (number.kind == ValueKind::Unsigned) {
-    target.SetUnsigned(number.unsignedValue);
-  } else if (number.kind == ValueKind::Signed) {
-    target.SetSigned(number.signedValue);
-  } else {
-    target.SetFloat(number.floatValue);
-  }
-  return true;
-}
-
 }  // namespace Vela::Sdk

@@ -1,102 +1,107 @@
-// JsonValueBuilder: the RapidJSON reading handler that builds a BindingValue from parse events.
+// JsonValueBuilder: the RapidJSON reading handler that builds a BindingValue from parse events,
+// and the same handler over the tree builder, which JsonToValue reads with first.
 #pragma once
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 #include <rapidjson/rapidjson.h>
 
 #include "sdk/api/json_number.h"
 #include "sdk/binding/binding_value.h"
+#include "sdk/binding/value_tree_builder.h"
 
 namespace Vela::Sdk {
 
-/// Builds a value from RapidJSON's SAX events. A key repeated in one object lands in the same
-/// member, so later scalars replace, later objects merge and later arrays append.
+/// RapidJSON's reading events into a sink from sdk/binding/value_tree_builder.h:
+/// - ValueEventWriter writes each event into the tree at once, so a key repeated in one object
+///   lands in the same member: later scalars replace, later objects merge, later arrays append.
+/// - ValueTreeBuilder makes each container once, at its end. It cannot replay a repeated key: the
+///   parse then stops and KeyRepeated() tells, and the text is to be read again with the former.
+///
+/// Numbers arrive as their texts (the codec parses with kParseNumbersAsStringsFlag) and are read
+/// by ReadJsonNumber: RapidJSON's own conversions round some numbers one ulp off by default, and
+/// its full-precision path gives garbage for others.
 ///
 /// The reader recurses once per nesting level, and so do the value's own teardown and copies;
 /// opening a container deeper than kMaxDepth therefore stops the parse (TooDeep() tells).
-class JsonValueBuilder {
+template <class Sink>
+class JsonEventHandler {
  public:
   static constexpr std::size_t kMaxDepth = 512;
 
-  explicit JsonValueBuilder(BindingValue& root) noexcept : target_(&root) {}
+  explicit JsonEventHandler(BindingValue& root) noexcept : sink_(root) {}
 
   bool TooDeep() const noexcept { return tooDeep_; }
-  /// Whether the parse stopped at a number beyond the double range, which RapidJSON's default
-  /// conversion rounds to an infinity rather than refusing.
+  /// Whether the parse stopped at a number beyond the double range.
   bool NumberTooBig() const noexcept { return numberTooBig_; }
+  bool KeyRepeated() const noexcept { return keyRepeated_; }
+  /// Hands what was read to the root; false as EndObject for a repeated key.
+  [[nodiscard]] bool Finish() { return sink_.Finish(); }
 
   bool Null() {
-    Next();
+    sink_.Null();
     return true;
   }
   bool Bool(bool value) {
-    Next().SetBool(value);
+    sink_.Bool(value);
     return true;
   }
   // RapidJSON's reader needs these, though with number texts it calls RawNumber instead.
-  bool Int(int value) { return Set(int64_t{value}); }
-  bool Uint(unsigned value) { return Set(uint64_t{value}); }
-  bool Int64(int64_t value) { return Set(value); }
-  bool Uint64(uint64_t value) { return Set(value); }
-  bool Double(double value) { return std::isfinite(value) ? Set(value) : RefuseNumber(); }
-  /// Numbers arrive as their text (the codec parses with kParseNumbersAsStringsFlag) and are
-  /// read here: RapidJSON's own conversions round some numbers one ulp off by default, and its
-  /// full-precision path gives garbage for others.
+  bool Int(int value) { return Int64(value); }
+  bool Uint(unsigned value) { return Uint64(value); }
+  bool Int64(int64_t value) {
+    sink_.Signed(value);
+    return true;
+  }
+  bool Uint64(uint64_t value) {
+    sink_.Unsigned(value);
+    return true;
+  }
+  bool Double(double value) {
+    if (!std::isfinite(value)) return RefuseNumber();
+    sink_.Float(value);
+    return true;
+  }
   bool RawNumber(const char* text, rapidjson::SizeType length, bool) {
-    BindingValue& target = Next();
-    return ReadJsonNumber(std::string_view(text, length), target) || RefuseNumber();
+    JsonNumber number;
+    if (!ReadJsonNumber(std::string_view(text, length), number)) return RefuseNumber();
+    if (number.kind == ValueKind::Unsigned) return Uint64(number.unsignedValue);
+    if (number.kind == ValueKind::Signed) return Int64(number.signedValue);
+    return Double(number.floatValue);
   }
   /// The whole decoded text is kept, an escaped NUL and what follows it included.
   bool String(const char* text, rapidjson::SizeType length, bool) {
-    Next().SetString(std::string_view(text, length));
+    sink_.String(std::string_view(text, length));
     return true;
   }
   bool StartObject() {
-    if (open_.size() >= kMaxDepth) return Refuse();
-    BindingValue& target = Next();
-    target.MakeStructure();
-    Push(target, false);
+    if (sink_.Depth() >= kMaxDepth) return Refuse();
+    sink_.BeginStructure();
     return true;
   }
   bool Key(const char* name, rapidjson::SizeType length, bool) {
-    target_ = &open_.back()->MemberForWriting(std::string_view(name, length));
+    sink_.Key(std::string_view(name, length));
     return true;
   }
   bool EndObject(rapidjson::SizeType) {
-    Pop();
-    return true;
+    if (sink_.EndStructure()) return true;
+    keyRepeated_ = true;
+    return false;
   }
   bool StartArray() {
-    if (open_.size() >= kMaxDepth) return Refuse();
-    BindingValue& target = Next();
-    target.MakeCollection();
-    Push(target, true);
+    if (sink_.Depth() >= kMaxDepth) return Refuse();
+    sink_.BeginCollection();
     return true;
   }
   bool EndArray(rapidjson::SizeType) {
-    Pop();
+    sink_.EndCollection();
     return true;
   }
 
  private:
-  // The value the next event fills: a new element inside a collection, else the current target
-  // (the root, or the member the last key chose).
-  BindingValue& Next() { return inCollection_ ? open_.back()->Append() : *target_; }
-
-  // A container's address stays put while it is open: only the innermost open container grows.
-  void Push(BindingValue& container, bool collection) {
-    open_.push_back(&container);
-    inCollection_ = collection;
-  }
-  void Pop() {
-    open_.pop_back();
-    inCollection_ = !open_.empty() && open_.back()->Kind() == ValueKind::Collection;
-  }
   bool Refuse() noexcept {
     tooDeep_ = true;
     return false;
@@ -105,17 +110,16 @@ class JsonValueBuilder {
     numberTooBig_ = true;
     return false;
   }
-  template <class Number>
-  bool Set(Number value) {
-    Next() = value;
-    return true;
-  }
 
-  BindingValue* target_;
-  std::vector<BindingValue*> open_;
-  bool inCollection_ = false;
+  Sink sink_;
   bool tooDeep_ = false;
   bool numberTooBig_ = false;
+  bool keyRepeated_ = false;
 };
+
+/// The reading handler that replays repeated keys.
+using JsonValueBuilder = JsonEventHandler<ValueEventWriter>;
+/// The reading handler JsonToValue tries first.
+using JsonTreeHandler = JsonEventHandler<ValueTreeBuilder>;
 
 }  // namespace Vela::Sdk
