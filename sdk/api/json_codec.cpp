@@ -1,9 +1,9 @@
-// JSON text to BindingValue and back: RapidJSON's reader driving a
-// ValueTreeBuilder (or, for a text that repeats a key in one object,
-// JsonValueBuilder), and RapidJSON's writers driven by a walk over the tree.
+// JSON text to BindingValue and back: RapidJSON's reader driving JsonTreeHandler (or, for a text
+// that repeats a key in one object, JsonValueBuilder), and RapidJSON's writers driven by a walk
+// over the tree that keeps its own stack (JsonValueWriter, the visitor, writes alike, one
+// virtual call a node slower).
 #include "sdk/api/json_codec.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -17,11 +17,9 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
-#include "sdk/api/json_number.h"
 #include "sdk/api/json_value_builder.h"
-#include "sdk/binding/base64.h"
+#include "sdk/api/json_write_rules.h"
 #include "sdk/binding/enum_name_resolver.h"
-#include "sdk/binding/value_tree_builder.h"
 #include "sdk/diag/format.h"
 
 namespace Vela::Sdk {
@@ -29,107 +27,6 @@ namespace Vela::Sdk {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-// RapidJSON's reading events into a ValueTreeBuilder, which makes each
-// container once at its end. A key repeated in one object stops the parse
-// (ValueTreeBuilder cannot replay it) and the text is read again through
-// JsonValueBuilder.
-class JsonTreeHandler {
- public:
-  explicit JsonTreeHandler(BindingValue& root) noexcept : builder_(root) {}
-
-  bool TooDeep() const noexcept { return tooDeep_; }
-  bool NumberTooBig() const noexcept { return numberTooBig_; }
-  bool KeyRepeated() const noexcept { return keyRepeated_; }
-  bool Finish() { return builder_.Finish(); }
-
-  bool Null() {
-    builder_.Null();
-    return true;
-  }
-  bool Bool(bool value) {
-    builder_.Bool(value);
-    return true;
-  }
-  bool Int(int value) {
-    builder_.Signed(value);
-    return true;
-  }
-  bool Uint(unsigned value) {
-    builder_.Unsigned(value);
-    return true;
-  }
-  bool Int64(int64_t value) {
-    builder_.Signed(value);
-    return true;
-  }
-  bool Uint64(uint64_t value) {
-    builder_.Unsigned(value);
-    return true;
-  }
-  bool Double(double value) {
-    if (!std::isfinite(value)) {
-      numberTooBig_ = true;
-      return false;
-    }
-    builder_.Float(value);
-    return true;
-  }
-  // Numbers arrive as their texts (see Parse) and are read as JsonValueBuilder reads them.
-  bool RawNumber(const char* text, rapidjson::SizeType length, bool) {
-    JsonNumber number;
-    if (!ReadJsonNumber(std::string_view(text, length), number)) {
-      numberTooBig_ = true;
-      return false;
-    }
-    if (number.kind == ValueKind::Unsigned) {
-      builder_.Unsigned(number.unsignedValue);
-    } else if (number.kind == ValueKind::Signed) {
-      builder_.Signed(number.signedValue);
-    } else {
-      builder_.Float(number.floatValue);
-    }
-    return true;
-  }
-  bool String(const char* text, rapidjson::SizeType length, bool) {
-    builder_.String(std::string_view(text, length));
-    return true;
-  }
-  bool StartObject() {
-    if (builder_.Depth() >= JsonValueBuilder::kMaxDepth) return Refuse();
-    builder_.BeginStructure();
-    return true;
-  }
-  bool Key(const char* name, rapidjson::SizeType length, bool) {
-    builder_.Key(std::string_view(name, length));
-    return true;
-  }
-  bool EndObject(rapidjson::SizeType) {
-    if (builder_.EndStructure()) return true;
-    keyRepeated_ = true;
-    return false;
-  }
-  bool StartArray() {
-    if (builder_.Depth() >= JsonValueBuilder::kMaxDepth) return Refuse();
-    builder_.BeginCollection();
-    return true;
-  }
-  bool EndArray(rapidjson::SizeType) {
-    builder_.EndCollection();
-    return true;
-  }
-
- private:
-  bool Refuse() noexcept {
-    tooDeep_ = true;
-    return false;
-  }
-
-  ValueTreeBuilder builder_;
-  bool tooDeep_ = false;
-  bool numberTooBig_ = false;
-  bool keyRepeated_ = false;
-};
 
 // How a parse ended, kept after the handler that saw it is gone.
 struct ParseEnd {
@@ -165,10 +62,8 @@ struct OpenContainer {
   bool structure;
 };
 
-// Writes one scalar, or opens a container and pushes it. Blobs become Base64
-// strings, enums their enumerator's name when the resolver knows it and their
-// number otherwise, and a NaN or infinite float null, since JSON has no literal
-// for it and leaving it out would break the text.
+// Writes one scalar, or opens a container and pushes it; what has no JSON form of its own is
+// written as JsonWriteRules says.
 template <class Writer>
 void WriteNode(const BindingValue& value, Writer& writer, const EnumNameResolver* enumResolver,
                std::vector<OpenContainer>& open, std::string& scratch) {
@@ -176,35 +71,12 @@ void WriteNode(const BindingValue& value, Writer& writer, const EnumNameResolver
     case ValueKind::Bool: writer.Bool(value.GetBool()); return;
     case ValueKind::Signed: writer.Int64(value.GetSigned()); return;
     case ValueKind::Unsigned: writer.Uint64(value.GetUnsigned()); return;
-    case ValueKind::Float: {
-      double number = value.GetFloat();
-      if (std::isfinite(number)) {
-        writer.Double(number);
-      } else {
-        writer.Null();
-      }
-      return;
-    }
-    case ValueKind::String: {
-      std::string_view text = value.GetString();
-      writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
-      return;
-    }
-    case ValueKind::Blob: {
-      scratch.clear();
-      AppendBase64(value.GetBlob(), scratch);
-      writer.String(scratch.data(), static_cast<rapidjson::SizeType>(scratch.size()));
-      return;
-    }
+    case ValueKind::Float: JsonWriteRules::Float(writer, value.GetFloat()); return;
+    case ValueKind::String: JsonWriteRules::Text(writer, value.GetString()); return;
+    case ValueKind::Blob: JsonWriteRules::Blob(writer, value.GetBlob(), scratch); return;
     case ValueKind::Enum: {
       EnumPayload payload = value.GetEnum();
-      const char* name =
-          enumResolver != nullptr ? enumResolver->EnumeratorName(payload.typeId, payload.value) : nullptr;
-      if (name != nullptr) {
-        writer.String(name);
-      } else {
-        writer.Int(payload.value);
-      }
+      JsonWriteRules::Enum(writer, payload.value, payload.typeId, enumResolver);
       return;
     }
     case ValueKind::Collection: {
@@ -228,8 +100,7 @@ void WriteNode(const BindingValue& value, Writer& writer, const EnumNameResolver
 // written.
 template <class Writer>
 void WriteTree(const BindingValue& root, Writer& writer, const EnumNameResolver* enumResolver) {
-  // Doubles are written with every digit their shortest form needs.
-  writer.SetMaxDecimalPlaces(324);
+  writer.SetMaxDecimalPlaces(JsonWriteRules::kMaxDecimalPlaces);
   std::vector<OpenContainer> open;
   std::string scratch;  // Base64 text of the blob being written
   WriteNode(root, writer, enumResolver, open, scratch);

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "sdk/api/json_value_builder.h"
+#include "sdk/api/json_value_writer.h"
+#include "sdk/api/value_visitor.h"
 #include "sdk/binding/enum_name_resolver.h"
 
 namespace Vela::Sdk {
@@ -297,7 +299,13 @@ TEST(JsonCodec, WritesEveryKindCompactly) {
       {Collection({BindingValue(), Collection({})}), "[null,[]]"},
       {structure, R"({"B":[],"a":"x","b":1,"n":null})"},
   };
-  for (const WriteCase& test : cases) EXPECT_EQ(ValueToJson(test.value), test.json);
+  for (const WriteCase& test : cases) {
+    EXPECT_EQ(ValueToJson(test.value), test.json);
+    if (test.value.IsEmpty()) continue;
+    JsonValueWriter visitor;  // the visitor writes alike
+    VisitValue(test.value, visitor);
+    EXPECT_EQ(visitor.Text(), test.json);
+  }
 }
 
 TEST(JsonCodec, EnumsAreNamedWhenTheResolverKnowsThem) {
@@ -316,6 +324,9 @@ TEST(JsonCodec, IndentedOutputUsesTheGivenNewline) {
   const char* expected =
       "{\n    \"a\": [\n        1,\n        true\n    ],\n    \"b\": {},\n    \"c\": \"line\\nbreak\"\n}";
   EXPECT_EQ(ValueToJson(value, nullptr, "\n"), expected);
+  JsonValueWriter visitor(nullptr, true);
+  VisitValue(value, visitor);
+  EXPECT_EQ(visitor.Text(), expected);
 
   std::string crlf = ValueToJson(value, nullptr, "\r\n");
   std::string expectedCrlf;
