@@ -12,13 +12,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "sdk/api/json_codec.h"
 #include "sdk/binding/msgpack_reader.h"
@@ -269,46 +268,44 @@ std::vector<Corpus>& Corpora() {
 
 // The most general-heap bytes (as MemoryStatistics counts them) live at once while one document
 // is read, and those still held by its value after. The counters only ever keep the process's
-// highest peak, so every read is measured in a child process that has read nothing before.
-void PrintMemoryPeaks() {
+// highest peak, so every read is measured in a process of its own that has read nothing before:
+// this program started again as "codec_bench --memory-peak <document> <reader>".
+constexpr const char* kMemoryPeakFlag = "--memory-peak";
+
+int PrintMemoryPeakOfOneRead(int which, int reader) {
+  Corpus corpus;
+  WriteCorpus(corpus, which);
+  Vela::Sdk::MemoryStatisticsRecord before = Vela::Sdk::ReadMemoryStatistics();
+  uint64_t liveBefore = before.totalBytesAllocated - before.totalBytesFreed;
+  BindingResult read = reader == 0 ? Vela::Sdk::JsonToValue(corpus.json)
+                                   : Vela::Sdk::DecodeMessagePack(corpus.msgpack.data(), corpus.msgpack.size());
+  Vela::Sdk::MemoryStatisticsRecord after = Vela::Sdk::ReadMemoryStatistics();
+  uint64_t peak = after.peakLiveBytes > liveBefore ? after.peakLiveBytes - liveBefore : 0;
+  uint64_t held = after.totalBytesAllocated - after.totalBytesFreed - liveBefore;
+  std::printf("%llu %llu\n", static_cast<unsigned long long>(peak), static_cast<unsigned long long>(held));
+  return read.Ok() ? 0 : 1;
+}
+
+void PrintMemoryPeaks(const char* self) {
   std::printf("general-heap bytes (MemoryStatistics) while reading, and held by the value after:\n");
+  const char* const documents[] = {"records", "many_keys", "numbers"};
+  const std::filesystem::path output = std::filesystem::temp_directory_path() / "codec_bench_memory_peak.txt";
   for (int which = 0; which < 3; ++which) {
     for (int reader = 0; reader < 2; ++reader) {
-      int channel[2];
-      if (pipe(channel) != 0) return;
-      pid_t child = fork();
-      if (child == 0) {
-        close(channel[0]);
-        Corpus corpus;
-        WriteCorpus(corpus, which);
-        Vela::Sdk::MemoryStatisticsRecord before = Vela::Sdk::ReadMemoryStatistics();
-        uint64_t liveBefore = before.totalBytesAllocated - before.totalBytesFreed;
-        uint64_t counts[2];
-        {
-          BindingResult read = reader == 0 ? Vela::Sdk::JsonToValue(corpus.json)
-                                           : Vela::Sdk::DecodeMessagePack(corpus.msgpack.data(), corpus.msgpack.size());
-          Vela::Sdk::MemoryStatisticsRecord after = Vela::Sdk::ReadMemoryStatistics();
-          counts[0] = after.peakLiveBytes > liveBefore ? after.peakLiveBytes - liveBefore : 0;
-          counts[1] = after.totalBytesAllocated - after.totalBytesFreed - liveBefore;
-        }
-        ssize_t written = write(channel[1], counts, sizeof counts);
-        _exit(written == sizeof counts ? 0 : 1);
-      }
-      close(channel[1]);
-      uint64_t counts[2] = {0, 0};
-      ssize_t got = child > 0 ? read(channel[0], counts, sizeof counts) : 0;
-      close(channel[0]);
-      if (child > 0) waitpid(child, nullptr, 0);
-      if (got == sizeof counts) {
-        std::printf("  %-10s %-12s peak %9llu  held %9llu\n",
-                    which == 0   ? "records"
-                    : which == 1 ? "many_keys"
-                                 : "numbers",
-                    reader == 0 ? "JSON" : "MessagePack", static_cast<unsigned long long>(counts[0]),
-                    static_cast<unsigned long long>(counts[1]));
+      std::string command = "\"" + std::string(self) + "\" " + kMemoryPeakFlag + " " + std::to_string(which) + " " +
+                            std::to_string(reader) + " > \"" + output.string() + "\"";
+      if (std::system(command.c_str()) != 0) continue;
+      unsigned long long peak = 0;
+      unsigned long long held = 0;
+      std::ifstream result(output);
+      if (result >> peak >> held) {
+        std::printf("  %-10s %-12s peak %9llu  held %9llu\n", documents[which], reader == 0 ? "JSON" : "MessagePack",
+                    peak, held);
       }
     }
   }
+  std::error_code ignored;
+  std::filesystem::remove(output, ignored);
 }
 
 // ---- The measurements ----
@@ -463,6 +460,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[1], kMemoryPeakFlag) == 0) {
+    return PrintMemoryPeakOfOneRead(std::atoi(argv[2]) % 3, std::atoi(argv[3]) % 2);
+  }
   using Measure = void (*)(benchmark::State&, int);
   struct Entry {
     const char* name;
@@ -496,7 +496,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   // Profiles of single runs leave it out with ORB_BENCH_NO_MEMORY set.
-  if (std::getenv("ORB_BENCH_NO_MEMORY") == nullptr) PrintMemoryPeaks();
+  if (std::getenv("ORB_BENCH_NO_MEMORY") == nullptr) PrintMemoryPeaks(argv[0]);
   for (const Corpus& corpus : Corpora()) {
     std::printf("document %-10s JSON %zu bytes, MessagePack %zu bytes\n", corpus.name, corpus.json.size(),
                 corpus.msgpack.size());
