@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "devhost/host_stand_in.h"
+#include "devhost/host_state.h"
 #include "orb_host_process.h"
 #include "sdk/api/json_codec.h"
 
@@ -24,8 +25,8 @@ using namespace std::chrono_literals;
 using Testing::OrbHostProcess;
 
 constexpr char kMessages[] = "/ark-simple-dialog-messages/v1/messages";
-constexpr char kSession[] = "/ark-gameflow/v1/session";
-constexpr char kLcdsType[] = "com.velaworks.platform.messaging.persistence.SimpleDialogMessage";
+constexpr const char* kSession = kGameflowSessionUrl;
+constexpr const char* kLcdsType = kDialogMessageClass;
 
 std::string LcdsMessage(const std::string& msgId, const std::string& param) {
   return std::string("{\"typeName\":\"") + kLcdsType + "\",\"body\":{\"accountId\":9,\"msgId\":\"" + msgId +

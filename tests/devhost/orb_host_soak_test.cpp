@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "devhost/host_stand_in.h"
+#include "devhost/host_state.h"
 #include "orb_host_process.h"
 #include "sdk/api/json_codec.h"
 
@@ -28,8 +29,8 @@ using namespace std::chrono_literals;
 using Testing::OrbHostProcess;
 
 constexpr char kMessages[] = "/ark-simple-dialog-messages/v1/messages";
-constexpr char kSession[] = "/ark-gameflow/v1/session";
-constexpr char kLcdsType[] = "com.velaworks.platform.messaging.persistence.SimpleDialogMessage";
+constexpr const char* kSession = kGameflowSessionUrl;
+constexpr const char* kLcdsType = kDialogMessageClass;
 constexpr int kClients = 6;
 constexpr int kMixedRequests = 20000;
 constexpr int kGrownList = 3000;
