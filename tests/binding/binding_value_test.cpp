@@ -14,6 +14,7 @@
 
 #include "sdk/binding/page_allocator.h"
 #include "sdk/binding/value_arena.h"
+#include "sdk/binding/value_tree_builder.h"
 
 namespace Vela::Sdk {
 namespace {
@@ -473,8 +474,9 @@ class RandomTrees {
   std::mt19937 random_;
 };
 
-// Small structures keep their members in a sorted array and larger ones in a tree: order,
-// lookup, copy and removal hold on both sides of the change and across it.
+// Small structures keep their members in a sorted array, larger ones made whole (read or copied)
+// in a buffer, and larger ones grown member by member in a tree: order, lookup, copy, insertion
+// and removal hold in each and across the changes between them.
 TEST(BindingValue, MembersStayOrderedWhateverTheirCount) {
   for (int count : {3, 8, 9, 16, 17, 60}) {
     std::vector<std::string> names;
@@ -486,6 +488,27 @@ TEST(BindingValue, MembersStayOrderedWhateverTheirCount) {
     ASSERT_EQ(MemberNames(value), sorted) << count;
     for (const std::string& name : names) EXPECT_EQ(value[name][0].GetString(), name);
     EXPECT_FALSE(value.HasMember("m"));
+
+    BindingValue read;
+    {
+      ValueTreeBuilder builder(read);
+      builder.BeginStructure();
+      for (const std::string& name : names) {
+        builder.Key(name);
+        builder.BeginCollection();
+        builder.String(name);
+        builder.EndCollection();
+      }
+      ASSERT_TRUE(builder.EndStructure());
+      ASSERT_TRUE(builder.Finish());
+    }
+    EXPECT_TRUE(read == value) << count;
+    for (const std::string& name : names) EXPECT_EQ(read[name][0].GetString(), name);
+    EXPECT_EQ(&read.MemberForWriting(names[0]), &read[names[0]]);
+    read.MemberForWriting("m") = 1;
+    EXPECT_EQ(MemberNames(read).front(), "m");
+    EXPECT_EQ(read.Size(), names.size() + 1);
+    for (const std::string& name : names) EXPECT_EQ(read[name][0].GetString(), name);
 
     BindingValue copy = value;
     EXPECT_TRUE(copy == value);
