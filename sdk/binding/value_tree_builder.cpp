@@ -23,6 +23,16 @@ constexpr std::size_t kSpillBatch = 256;
 
 constexpr std::size_t kNoSpill = static_cast<std::size_t>(-1);
 
+// The first eight bytes of `name`, zeros past its end, as a big-endian number: where two of
+// these differ, they order as the names do byte by byte, a shorter name first.
+uint64_t LeadingBytes(std::string_view name) noexcept {
+  unsigned char bytes[8] = {};
+  std::memcpy(bytes, name.data(), name.size() < 8 ? name.size() : 8);
+  uint64_t order = 0;
+  for (unsigned char byte : bytes) order = order << 8 | byte;
+  return order;
+}
+
 // Room for `count` elements, growing by half as the mutators do.
 BindingValue* GrowElements(BindingValue* elements, std::size_t& capacity, std::size_t count) {
   if (count <= capacity) return elements;
@@ -187,7 +197,9 @@ bool ValueTreeBuilder::EndStructure() {
   Item* first = items_.data() + frame.first;
   Item* last = items_.data() + items_.size();
   auto count = static_cast<std::size_t>(last - first);
+  for (Item* item = first; item < last; ++item) item->order = LeadingBytes(item->name->View());
   auto byName = [](const Item& left, const Item& right) {
+    if (left.order != right.order) return left.order < right.order;
     return NameLess::Less(left.name->View(), right.name->View());
   };
   if (count <= kInsertionSortLimit) {

@@ -61,6 +61,9 @@ class ValueTreeBuilder {
     InternedString* name;
     uint64_t bits;
     ValueKind kind;
+    // A member's first eight name bytes as one big-endian number, set when its structure ends:
+    // names that differ there are ordered without reading them.
+    uint64_t order;
   };
   struct Frame {
     std::size_t first;     // its first item
@@ -95,7 +98,7 @@ class ValueTreeBuilder {
   void MakeRoom();
   void Push(ValueKind kind, uint64_t bits) {
     if (items_.size() >= spillAt_) Spill();
-    items_.push_back(Item{pendingName_, bits, kind});
+    items_.push_back(Item{pendingName_, bits, kind, 0});
     pendingName_ = nullptr;
   }
   void PushBlock(ValueKind kind, void* block);

@@ -43,6 +43,27 @@ TEST(BindingValue, MembersIterateInUnsignedByteOrderShorterPrefixFirst) {
   EXPECT_EQ(MemberNames(value), (std::vector<std::string>{"B", "a", "ab", "b", "\xC3\xA9"}));
   EXPECT_EQ(value.Size(), 5u);
   EXPECT_EQ(value.Member("a").GetString(), "a");
+
+  // A structure read whole sorts its names once, by their first eight bytes where those differ.
+  const std::vector<std::string> names = {"abcdefgh1", "abcdefgh", std::string("abcdefgh\0", 9), "\xFF",
+                                          "abcdefg",   "b",        std::string("a\0b", 3),       "a",
+                                          "abcdefgi",  "\x80"};
+  BindingValue read;
+  ValueTreeBuilder builder(read);
+  builder.BeginStructure();
+  for (const std::string& name : names) {
+    builder.Key(name);
+    builder.Null();
+  }
+  ASSERT_TRUE(builder.EndStructure());
+  ASSERT_TRUE(builder.Finish());
+  std::vector<std::string> sorted = names;
+  std::sort(sorted.begin(), sorted.end(), [](const std::string& left, const std::string& right) {
+    return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
+      return static_cast<unsigned char>(a) < static_cast<unsigned char>(b);
+    });
+  });
+  EXPECT_EQ(MemberNames(read), sorted);
 }
 
 TEST(BindingValue, IntegersAreExtendedByTheirSignedness) {
