@@ -23,10 +23,10 @@ PageAllocator& PageAllocator::Instance() {
   return *instance;
 }
 
-void* PageAllocator::AllocatePage() {
+void* PageAllocator::AllocatePage(bool moreToCome) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (regionsWithFreePages_.empty()) {
-    void* region = Platform::ReserveRegion();
+    void* region = Platform::ReserveRegion(moreToCome);
     auto base = reinterpret_cast<uintptr_t>(region);
     // Blocks find their page by rounding their address down, so pages must be page-aligned.
     if (region == nullptr || base % kPageSize != 0) {

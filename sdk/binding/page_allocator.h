@@ -20,7 +20,9 @@ class PageAllocator {
   static PageAllocator& Instance();
 
   /// A page aligned to kPageSize; raises std::bad_alloc when the system refuses a region.
-  void* AllocatePage();
+  /// `moreToCome`: the caller (an arena already holding a region's worth of pages) will likely
+  /// ask for the rest of a new region's pages too, so the region is reserved ready for use.
+  void* AllocatePage(bool moreToCome = false);
   /// Returns a page from AllocatePage; its region goes back to the system when all its pages
   /// are back.
   void FreePage(void* page) noexcept;

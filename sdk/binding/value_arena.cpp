@@ -119,7 +119,9 @@ ValueArena::PageHeader* ValueArena::NewPage(SizeClass& sizeClass, std::size_t bl
     InitialisePage(page, kFirstPageSize, blockSize);
     sizeClass.firstPageReady = true;
   } else {
-    page = static_cast<PageHeader*>(PageAllocator::Instance().AllocatePage());
+    // A tree that has filled a region's worth of pages is likely to fill the next region too.
+    const bool growing = pageCount_ >= PageAllocator::kPagesPerRegion;
+    page = static_cast<PageHeader*>(PageAllocator::Instance().AllocatePage(growing));
     InitialisePage(page, kPageSize, blockSize);
     ++pageCount_;
   }

@@ -39,7 +39,9 @@ namespace Vela::Sdk::Platform {
 inline constexpr std::size_t kRegionSize = 0x10000;
 
 /// Reserves and commits one readable, writable region of kRegionSize bytes; null when refused.
-void* ReserveRegion() noexcept;
+/// `soonUsed`: the caller expects to touch all of it soon, and a system that would otherwise
+/// supply its pages one fault at a time may supply them all at once.
+void* ReserveRegion(bool soonUsed = false) noexcept;
 /// Gives a region from ReserveRegion back to the system.
 void ReleaseRegion(void* region) noexcept;
 

@@ -17,8 +17,9 @@
 
 namespace Vela::Sdk::Platform {
 
-void* ReserveRegion() noexcept {
-  void* region = mmap(nullptr, kRegionSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+void* ReserveRegion(bool soonUsed) noexcept {
+  const int flags = MAP_PRIVATE | MAP_ANONYMOUS | (soonUsed ? MAP_POPULATE : 0);
+  void* region = mmap(nullptr, kRegionSize, PROT_READ | PROT_WRITE, flags, -1, 0);
   return region == MAP_FAILED ? nullptr : region;
 }
 

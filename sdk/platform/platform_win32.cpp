@@ -16,7 +16,9 @@
 
 namespace Vela::Sdk::Platform {
 
-void* ReserveRegion() noexcept { return VirtualAlloc(nullptr, kRegionSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE); }
+void* ReserveRegion(bool) noexcept {
+  return VirtualAlloc(nullptr, kRegionSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
 
 void ReleaseRegion(void* region) noexcept {
   if (region != nullptr) VirtualFree(region, 0, MEM_RELEASE);

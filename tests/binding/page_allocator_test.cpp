@@ -25,7 +25,7 @@ TEST(PageAllocator, HandsOutARegionsPagesInOrderAndReleasesItWhenAllAreBack) {
     EXPECT_EQ(static_cast<char*>(taken[index]), static_cast<char*>(taken[0]) + index * kPage);
   }
   EXPECT_EQ(reinterpret_cast<uintptr_t>(taken[0]) % kPage, 0u);
-  void* extra = pages.AllocatePage();
+  void* extra = pages.AllocatePage(/*moreToCome=*/true);  // a region reserved ready for use goes the same way
   EXPECT_EQ(pages.LiveRegionCount(), 2u);
   pages.FreePage(extra);
   EXPECT_EQ(pages.LiveRegionCount(), 1u);

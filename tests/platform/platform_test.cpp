@@ -11,12 +11,15 @@
 namespace Vela::Sdk::Platform {
 namespace {
 
-TEST(Platform, RegionIsWritableAcrossItsWholeSize) {
-  void* region = ReserveRegion();
-  ASSERT_NE(region, nullptr);
-  std::memset(region, 0xA5, kRegionSize);
-  EXPECT_EQ(static_cast<unsigned char*>(region)[kRegionSize - 1], 0xA5);
-  ReleaseRegion(region);
+TEST(Platform, RegionIsZeroedAndWritableAcrossItsWholeSize) {
+  for (bool soonUsed : {false, true}) {
+    auto* region = static_cast<unsigned char*>(ReserveRegion(soonUsed));
+    ASSERT_NE(region, nullptr);
+    EXPECT_EQ(region[0] | region[kRegionSize / 2] | region[kRegionSize - 1], 0) << soonUsed;
+    std::memset(region, 0xA5, kRegionSize);
+    EXPECT_EQ(region[kRegionSize - 1], 0xA5);
+    ReleaseRegion(region);
+  }
 }
 
 TEST(Platform, ExecutableFileNameHasNoDirectory) {
