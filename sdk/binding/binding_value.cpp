@@ -3,7 +3,6 @@
 #include "sdk/binding/binding_value.h"
 
 #include <cstring>
-#include <limits>
 #include <map>
 #include <new>
 #include <stdexcept>
@@ -42,7 +41,7 @@ uint32_t LowerSlot(const MemberTable& table, std::string_view name) noexcept {
   uint32_t high = table.count;
   while (low < high) {
     uint32_t middle = (low + high) / 2;
-    if (NameLess::Less(table.Nodes()[middle]->name->View(), name)) {
+    if (NameLess::Less(table.slots[middle]->name->View(), name)) {
       low = middle + 1;
     } else {
       high = middle;
@@ -73,20 +72,17 @@ void BindingValue::Internals::FreeHeapParts(BindingValue& value, std::size_t& re
     }
     case ValueKind::Structure: {
       const MemberTable& table = *Table(value);
-      if (table.InTree()) {
+      if (table.tree != 0) {
         for (auto member = table.map.begin(); member != table.map.end() && remaining != 0; ++member) {
           auto& memberValue = const_cast<BindingValue&>(member->second);
           if (memberValue.kind_ >= ValueKind::Blob) FreeHeapParts(memberValue, remaining);
         }
-        break;
+      } else {
+        for (uint32_t index = 0; index < table.count && remaining != 0; ++index) {
+          BindingValue& memberValue = table.slots[index]->value;
+          if (memberValue.kind_ >= ValueKind::Blob) FreeHeapParts(memberValue, remaining);
+        }
       }
-      if (table.layout == MemberTable::kInBuffer) --remaining;
-      MemberNode* const* nodes = table.Nodes();
-      for (uint32_t index = 0; index < table.count && remaining != 0; ++index) {
-        BindingValue& memberValue = nodes[index]->value;
-        if (memberValue.kind_ >= ValueKind::Blob) FreeHeapParts(memberValue, remaining);
-      }
-      if (table.layout == MemberTable::kInBuffer) Free(table.buffer);
       break;
     }
     default: break;
@@ -111,12 +107,9 @@ bool BindingValue::Internals::Contains(const BindingValue& container, const Bind
 }
 
 void BindingValue::Internals::MoveToTree(MemberTable& table, ValueArena& arena) {
-  const uint32_t layout = table.layout;
-  const uint32_t count = table.count;
-  // The map takes the block's place: keep the node pointers out of its way first.
-  MemberNode* slots[MemberTable::kSlots];
-  if (layout == MemberTable::kInSlots) std::memcpy(slots, table.slots, count * sizeof(MemberNode*));
-  MemberNode** nodes = layout == MemberTable::kInSlots ? slots : table.buffer;
+  MemberNode* nodes[MemberTable::kSlots];
+  uint32_t count = table.count;
+  std::memcpy(nodes, table.slots, count * sizeof(MemberNode*));
   auto* map = new (&table.map) MemberMap(NameLess{}, MemberAllocator(&arena));
   uint32_t moved = 0;
   try {
@@ -127,48 +120,14 @@ void BindingValue::Internals::MoveToTree(MemberTable& table, ValueArena& arena) 
       std::memcpy(static_cast<void*>(&position->second), &nodes[moved]->value, sizeof(BindingValue));
     }
   } catch (...) {
-    // The nodes still hold every member: forget the copies and go back to them.
+    // The nodes still hold every member: forget the copies and go back to the slots.
     for (auto& member : *map) new (&member.second) BindingValue();
     map->~MemberMap();
-    if (layout == MemberTable::kInSlots) {
-      std::memcpy(table.slots, nodes, count * sizeof(MemberNode*));
-    } else {
-      table.buffer = nodes;
-    }
+    std::memcpy(table.slots, nodes, count * sizeof(MemberNode*));
     throw;
   }
-  table.layout = MemberTable::kInTree;
+  table.tree = 1;
   for (uint32_t index = 0; index < count; ++index) arena.FreeBlock(nodes[index], sizeof(MemberNode));
-  if (layout == MemberTable::kInBuffer) {
-    Free(nodes);
-    arena.UncountHeapPart();
-  }
-}
-
-void BindingValue::Internals::MakeRoomForNodes(MemberTable& table, std::size_t count, ValueArena& arena) {
-  if (count <= MemberTable::kSlots) return;
-  if (count > std::numeric_limits<uint32_t>::max()) throw std::length_error("BindingValue::MemberForWriting");
-  void* buffer = Allocate(count * sizeof(MemberNode*));
-  if (buffer == nullptr) throw std::bad_alloc();
-  table.buffer = static_cast<MemberNode**>(buffer);
-  table.layout = MemberTable::kInBuffer;
-  arena.CountHeapPart();
-}
-
-void BindingValue::Internals::DestroyNodes(MemberTable& table, ValueArena& arena) noexcept {
-  MemberNode** nodes = table.Nodes();
-  for (uint32_t index = 0; index < table.count; ++index) {
-    MemberNode* node = nodes[index];
-    arena.Release(node->name);
-    node->value.~BindingValue();
-    arena.FreeBlock(node, sizeof(MemberNode));
-  }
-  if (table.layout == MemberTable::kInBuffer) {
-    Free(nodes);
-    arena.UncountHeapPart();
-  }
-  table.count = 0;
-  table.layout = MemberTable::kInSlots;
 }
 
 InternedString* BindingValue::Internals::CopyText(InternedString* text, ValueArena& arena, TextCopies& copies) {
@@ -219,21 +178,38 @@ void BindingValue::Internals::CopyInto(const BindingValue& from, BindingValue& t
       MemberTable* table = NewTable(arena);
       to.SetBlock(ValueKind::Structure, table);
       const MemberTable& source = *Table(from);
-      MakeRoomForNodes(*table, MemberCount(source), arena);
-      MemberNode** nodes = table->Nodes();
+      if (MemberCount(source) > MemberTable::kSlots) {
+        new (&table->map) MemberMap(NameLess{}, MemberAllocator(&arena));
+        table->tree = 1;
+      }
       // The source is in name order already, so every member goes at the end.
       ForEachMember(source, [&](InternedString* name, const BindingValue& member) {
-        auto* node = static_cast<MemberNode*>(arena.AllocateBlock(sizeof(MemberNode)));
-        try {
-          node->name = CopyText(name, arena, copies);
-        } catch (...) {
-          arena.FreeBlock(node, sizeof(MemberNode));
-          throw;
+        BindingValue* target;
+        if (table->tree != 0) {
+          InternedString* entry = CopyText(name, arena, copies);
+          try {
+            target = &table->map
+                          .emplace_hint(table->map.end(), std::piecewise_construct, std::forward_as_tuple(entry),
+                                        std::tuple<>())
+                          ->second;
+          } catch (...) {
+            arena.Release(entry);
+            throw;
+          }
+        } else {
+          auto* node = static_cast<MemberNode*>(arena.AllocateBlock(sizeof(MemberNode)));
+          try {
+            node->name = CopyText(name, arena, copies);
+          } catch (...) {
+            arena.FreeBlock(node, sizeof(MemberNode));
+            throw;
+          }
+          new (&node->value) BindingValue();
+          table->slots[table->count++] = node;
+          target = &node->value;
         }
-        new (&node->value) BindingValue();
-        node->value.Adopt(&arena);
-        nodes[table->count++] = node;
-        if (member.kind_ != ValueKind::Empty) CopyInto(member, node->value, arena, copies);
+        target->Adopt(&arena);
+        if (member.kind_ != ValueKind::Empty) CopyInto(member, *target, arena, copies);
       });
       return;
     }
@@ -317,11 +293,16 @@ void BindingValue::Clear() noexcept {
     }
     case ValueKind::Structure: {
       MemberTable* table = Internals::Table(*this);
-      if (table->InTree()) {
+      if (table->tree != 0) {
         for (auto& member : table->map) arena_->Release(member.first);
         table->map.~MemberMap();
       } else {
-        Internals::DestroyNodes(*table, *arena_);
+        for (uint32_t index = 0; index < table->count; ++index) {
+          MemberNode* node = table->slots[index];
+          arena_->Release(node->name);
+          node->value.~BindingValue();
+          arena_->FreeBlock(node, sizeof(MemberNode));
+        }
       }
       table->~MemberTable();
       arena_->FreeBlock(table, sizeof(MemberTable));
@@ -446,17 +427,12 @@ const BindingValue& BindingValue::Element(std::size_t index) const noexcept {
 const BindingValue* BindingValue::FindMember(std::string_view name) const noexcept {
   if (kind_ != ValueKind::Structure) return nullptr;
   const MemberTable* table = Internals::Table(*this);
-  if (!table->InTree()) {
-    MemberNode* const* nodes = table->Nodes();
-    if (table->count > MemberTable::kSlots) {
-      uint32_t slot = LowerSlot(*table, name);
-      return slot != table->count && nodes[slot]->name->View() == name ? &nodes[slot]->value : nullptr;
-    }
+  if (table->tree == 0) {
     // A few slots: a scan that compares lengths first finds a name sooner than ordering does.
     for (uint32_t slot = 0; slot < table->count; ++slot) {
-      const InternedString* entry = nodes[slot]->name;
+      const InternedString* entry = table->slots[slot]->name;
       if (entry->length == name.size() && SameBytes(entry->text, name.data(), name.size())) {
-        return &nodes[slot]->value;
+        return &table->slots[slot]->value;
       }
     }
     return nullptr;
@@ -563,11 +539,10 @@ BindingValue& BindingValue::Append() {
 BindingValue& BindingValue::MemberForWriting(std::string_view name) {
   MakeStructure();
   MemberTable& table = *Internals::Table(*this);
-  if (!table.InTree()) {
+  if (table.tree == 0) {
     uint32_t slot = LowerSlot(table, name);
-    MemberNode** nodes = table.Nodes();
-    if (slot != table.count && nodes[slot]->name->View() == name) return nodes[slot]->value;
-    if (table.layout == MemberTable::kInSlots && table.count < MemberTable::kSlots) {
+    if (slot != table.count && table.slots[slot]->name->View() == name) return table.slots[slot]->value;
+    if (table.count < MemberTable::kSlots) {
       InternedString* entry = arena_->Intern(name);
       MemberNode* node;
       try {
@@ -608,29 +583,16 @@ BindingValue::Blob& BindingValue::BlobForWriting() {
 bool BindingValue::RemoveMember(std::string_view name) noexcept {
   if (kind_ != ValueKind::Structure) return false;
   MemberTable& table = *Internals::Table(*this);
-  if (!table.InTree()) {
+  if (table.tree == 0) {
     uint32_t slot = LowerSlot(table, name);
-    MemberNode** nodes = table.Nodes();
-    if (slot == table.count || nodes[slot]->name->View() != name) return false;
-    bool inPlace = table.layout == MemberTable::kInSlots;
-    if (!inPlace) {
-      // Taking a member out of a buffer moves every member after it: in the tree, removals and
-      // insertions from now on cost a logarithm. Without room for the tree, the buffer will do.
-      try {
-        Internals::MoveToTree(table, *arena_);
-      } catch (...) {
-        inPlace = true;
-      }
-    }
-    if (inPlace) {
-      MemberNode* node = nodes[slot];
-      --table.count;
-      std::memmove(nodes + slot, nodes + slot + 1, (table.count - slot) * sizeof(MemberNode*));
-      node->value.~BindingValue();
-      arena_->Release(node->name);
-      arena_->FreeBlock(node, sizeof(MemberNode));
-      return true;
-    }
+    if (slot == table.count || table.slots[slot]->name->View() != name) return false;
+    MemberNode* node = table.slots[slot];
+    --table.count;
+    std::memmove(table.slots + slot, table.slots + slot + 1, (table.count - slot) * sizeof(MemberNode*));
+    node->value.~BindingValue();
+    arena_->Release(node->name);
+    arena_->FreeBlock(node, sizeof(MemberNode));
+    return true;
   }
   MemberMap& members = table.map;
   auto found = members.find(name);

@@ -79,32 +79,24 @@ struct MemberNode {
 };
 
 // A structure's block. Most structures have a handful of members: they keep pointers to their
-// member nodes in name order right here and find a name by binary search. A structure made whole
-// at once with more members than that (a document read, a copy) keeps the same pointers in one
-// buffer of exactly its size on the general heap. A structure that outgrows the slots member by
-// member, or whose buffer is about to change, moves its members into a balanced tree of arena
-// nodes, so that neither lookups nor insertions grow with the member count beyond its logarithm.
+// member nodes in name order right here and find a name by binary search. A structure that
+// outgrows the slots moves its members into a balanced tree of arena nodes, so that neither
+// lookups nor insertions grow with the member count beyond its logarithm, and no member storage
+// ever comes from the general heap.
 struct MemberTable {
   static constexpr std::size_t kSlots = (ValueArena::kMaxBlockSize - 2 * sizeof(uint32_t)) / sizeof(void*);
-  enum Layout : uint32_t { kInSlots = 0, kInTree = 1, kInBuffer = 2 };
 
-  uint32_t count;  // member nodes in the slots or the buffer; unused once there is a tree
-  uint32_t layout;
+  uint32_t count;  // members in the slots; unused once there is a tree
+  uint32_t tree;   // 1 once the members live in `map`
   union {
     MemberNode* slots[kSlots];
     MemberMap map;
-    MemberNode** buffer;
   };
 
-  MemberTable() noexcept : count(0), layout(kInSlots) {}
+  MemberTable() noexcept : count(0), tree(0) {}
   ~MemberTable() {}
   MemberTable(const MemberTable&) = delete;
   MemberTable& operator=(const MemberTable&) = delete;
-
-  bool InTree() const noexcept { return layout == kInTree; }
-  /// The member nodes in name order, when not in a tree.
-  MemberNode* const* Nodes() const noexcept { return layout == kInBuffer ? buffer : slots; }
-  MemberNode** Nodes() noexcept { return layout == kInBuffer ? buffer : slots; }
 };
 static_assert(sizeof(MemberTable) <= ValueArena::kMaxBlockSize);
 static_assert(sizeof(MemberNode) <= ValueArena::kMaxBlockSize);
@@ -162,14 +154,14 @@ struct BindingValue::Internals {
   static bool Contains(const BindingValue& container, const BindingValue* target) noexcept;
 
   static std::size_t MemberCount(const MemberTable& table) noexcept {
-    return table.InTree() ? table.map.size() : table.count;
+    return table.tree != 0 ? table.map.size() : table.count;
   }
   static MemberCursor First(const MemberTable& table) noexcept {
-    return table.InTree() ? MemberCursor{nullptr, table.map.begin(), true} : MemberCursor{table.Nodes(), {}, false};
+    return table.tree != 0 ? MemberCursor{nullptr, table.map.begin(), true} : MemberCursor{table.slots, {}, false};
   }
   static MemberCursor Last(const MemberTable& table) noexcept {
-    return table.InTree() ? MemberCursor{nullptr, table.map.end(), true}
-                          : MemberCursor{table.Nodes() + table.count, {}, false};
+    return table.tree != 0 ? MemberCursor{nullptr, table.map.end(), true}
+                           : MemberCursor{table.slots + table.count, {}, false};
   }
   static bool Same(const MemberCursor& left, const MemberCursor& right) noexcept {
     return left.tree ? left.position == right.position : left.slot == right.slot;
@@ -205,11 +197,11 @@ struct BindingValue::Internals {
   /// Calls `action(name, value)` for every member in name order.
   template <class Action>
   static void ForEachMember(const MemberTable& table, Action&& action) {
-    if (table.InTree()) {
+    if (table.tree != 0) {
       for (const auto& member : table.map) action(member.first, const_cast<BindingValue&>(member.second));
     } else {
-      MemberNode* const* nodes = table.Nodes();
-      for (uint32_t index = 0; index < table.count; ++index) action(nodes[index]->name, nodes[index]->value);
+      for (uint32_t index = 0; index < table.count; ++index)
+        action(table.slots[index]->name, table.slots[index]->value);
     }
   }
 
@@ -227,13 +219,8 @@ struct BindingValue::Internals {
   static MemberTable* NewTable(ValueArena& arena) {
     return new (arena.AllocateBlock(sizeof(MemberTable))) MemberTable();
   }
-  /// Moves the members of `table` from its slots or buffer into a tree in the same block; the
-  /// table is as it was should that fail.
+  /// Moves the slot members of `table` into a tree in the same block.
   static void MoveToTree(MemberTable& table, ValueArena& arena);
-  /// Gives `table`, empty and in slots, room for `count` member nodes: its slots, or a buffer.
-  static void MakeRoomForNodes(MemberTable& table, std::size_t count, ValueArena& arena);
-  /// Destroys the member nodes of a table in slots or a buffer, and frees the buffer.
-  static void DestroyNodes(MemberTable& table, ValueArena& arena) noexcept;
 };
 
 }  // namespace Vela::Sdk

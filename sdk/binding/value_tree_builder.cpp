@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <tuple>
 #include <utility>
 
 #include "sdk/binding/binding_value_internals.h"
@@ -222,29 +223,39 @@ bool ValueTreeBuilder::EndStructure() {
   }
 
   MemberTable* table = BindingValue::Internals::NewTable(arena);
-  std::size_t made = 0;
-  try {
-    BindingValue::Internals::MakeRoomForNodes(*table, count, arena);
-    MemberNode** nodes = table->Nodes();
-    for (; made < count; ++made) {
-      auto* node = static_cast<MemberNode*>(arena.AllocateBlock(sizeof(MemberNode)));
-      new (&node->value) BindingValue();
-      BindingValue::Internals::Become(node->value, first[made].kind, first[made].bits, &arena);
-      node->name = first[made].name;
-      nodes[made] = node;
+  if (count <= MemberTable::kSlots) {
+    std::size_t made = 0;
+    try {
+      for (; made < count; ++made) {
+        auto* node = static_cast<MemberNode*>(arena.AllocateBlock(sizeof(MemberNode)));
+        new (&node->value) BindingValue();
+        BindingValue::Internals::Become(node->value, first[made].kind, first[made].bits, &arena);
+        node->name = first[made].name;
+        table->slots[made] = node;
+      }
+    } catch (...) {
+      // The items still own every part: give back only the nodes.
+      for (std::size_t index = 0; index < made; ++index) arena.FreeBlock(table->slots[index], sizeof(MemberNode));
+      arena.FreeBlock(table, sizeof(MemberTable));
+      throw;
     }
-  } catch (...) {
-    // The items still own every part: give back only the nodes, the buffer and the block.
-    MemberNode** nodes = table->Nodes();
-    for (std::size_t index = 0; index < made; ++index) arena.FreeBlock(nodes[index], sizeof(MemberNode));
-    if (table->layout == MemberTable::kInBuffer) {
-      Free(nodes);
-      arena.UncountHeapPart();
+    table->count = static_cast<uint32_t>(count);
+  } else {
+    auto* map = new (&table->map) MemberMap(NameLess{}, MemberAllocator(&arena));
+    table->tree = 1;
+    try {
+      for (Item* item = first; item < last; ++item) {
+        auto position =
+            map->emplace_hint(map->end(), std::piecewise_construct, std::forward_as_tuple(item->name), std::tuple<>());
+        BindingValue::Internals::Become(position->second, item->kind, item->bits, &arena);
+      }
+    } catch (...) {
+      for (auto& member : *map) new (&member.second) BindingValue();
+      map->~MemberMap();
+      arena.FreeBlock(table, sizeof(MemberTable));
+      throw;
     }
-    arena.FreeBlock(table, sizeof(MemberTable));
-    throw;
   }
-  table->count = static_cast<uint32_t>(count);
   items_.resize(frame.first);
   End();
   pendingName_ = frame.name;

@@ -495,9 +495,9 @@ class RandomTrees {
   std::mt19937 random_;
 };
 
-// Small structures keep their members in a sorted array, larger ones made whole (read or copied)
-// in a buffer, and larger ones grown member by member in a tree: order, lookup, copy, insertion
-// and removal hold in each and across the changes between them.
+// Small structures keep their members in a sorted array and larger ones in a tree, whether
+// grown member by member or read whole: order, lookup, copy, insertion and removal hold on both
+// sides of the change and across it.
 TEST(BindingValue, MembersStayOrderedWhateverTheirCount) {
   for (int count : {3, 8, 9, 16, 17, 60}) {
     std::vector<std::string> names;
