@@ -305,22 +305,37 @@ void ValueArena::Release(InternedString* entry) noexcept {
   }
 }
 
+// Doubles the buckets in place: bucket i's entries stay in i or move to i + the old count, as
+// the next bit of their hash says, so the old and the new array never both exist.
 void ValueArena::Grow() {
-  std::size_t count = bucketCount_ * 2;
-  // NOLINTNEXTLINE(bugprone-sizeof-expression): an array of pointers
-  auto* buckets = static_cast<InternedString**>(Allocate(count * sizeof(InternedString*)));
-  if (buckets == nullptr) throw std::bad_alloc();
-  for (std::size_t index = 0; index < count; ++index) buckets[index] = nullptr;
-  for (std::size_t index = 0; index < bucketCount_; ++index) {
-    for (InternedString* entry = buckets_[index]; entry != nullptr;) {
-      InternedString* next = entry->next;
-      InternedString*& bucket = buckets[entry->hash & (count - 1)];
-      entry->next = bucket;
-      bucket = entry;
-      entry = next;
-    }
+  const std::size_t half = bucketCount_;
+  const std::size_t count = half * 2;
+  InternedString** buckets;
+  if (buckets_ == initialBuckets_) {
+    // NOLINTNEXTLINE(bugprone-sizeof-expression): an array of pointers
+    buckets = static_cast<InternedString**>(Allocate(count * sizeof(InternedString*)));
+    if (buckets == nullptr) throw std::bad_alloc();
+    for (std::size_t index = 0; index < half; ++index) buckets[index] = initialBuckets_[index];
+  } else {
+    // NOLINTNEXTLINE(bugprone-sizeof-expression): an array of pointers
+    buckets = static_cast<InternedString**>(Reallocate(buckets_, count * sizeof(InternedString*)));
+    if (buckets == nullptr) throw std::bad_alloc();
   }
-  if (buckets_ != initialBuckets_) Free(buckets_);
+  for (std::size_t index = 0; index < half; ++index) {
+    InternedString** low = &buckets[index];
+    InternedString** high = &buckets[index + half];
+    for (InternedString* entry = *low; entry != nullptr; entry = entry->next) {
+      if ((entry->hash & half) != 0) {
+        *high = entry;
+        high = &entry->next;
+      } else {
+        *low = entry;
+        low = &entry->next;
+      }
+    }
+    *low = nullptr;
+    *high = nullptr;
+  }
   buckets_ = buckets;
   bucketCount_ = count;
 }
