@@ -425,41 +425,43 @@ class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     // The best of the repetitions (--benchmark_repetitions): the machine is shared, and only the
-    // best run is the benchmark's alone.
+    // best run is the benchmark's alone. Its rate and its time are kept together.
     for (const Run& run : runs) {
       auto rate = run.counters.find("bytes_per_second");
-      if (rate != run.counters.end() && run.run_type == Run::RT_Iteration && run.iterations != 0) {
-        double& best = bytesPerSecond_[run.benchmark_name()];
-        if (rate->second > best) best = rate->second;
-        double seconds = run.cpu_accumulated_time / static_cast<double>(run.iterations);
-        auto [known, inserted] = secondsPerIteration_.emplace(run.benchmark_name(), seconds);
-        if (!inserted && seconds < known->second) known->second = seconds;
-      }
+      if (rate == run.counters.end() || run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
+      Best measured{run.cpu_accumulated_time / static_cast<double>(run.iterations), rate->second};
+      auto [known, inserted] = best_.emplace(run.benchmark_name(), measured);
+      if (!inserted && measured.seconds < known->second.seconds) known->second = measured;
     }
     ConsoleReporter::ReportRuns(runs);
   }
 
   // How many times slower `ours` is than `theirs` (below 1: faster).
   void PrintRatio(const std::string& ours, const std::string& theirs, const char* aim) const {
-    auto own = bytesPerSecond_.find(ours);
-    auto other = bytesPerSecond_.find(theirs);
-    if (own == bytesPerSecond_.end() || other == bytesPerSecond_.end()) return;
+    auto own = best_.find(ours);
+    auto other = best_.find(theirs);
+    if (own == best_.end() || other == best_.end()) return;
     std::printf("  %-32s %8.1f MB/s  vs %-34s %8.1f MB/s  time ratio %5.2f  (aim: %s)\n", ours.c_str(),
-                own->second / 1e6, theirs.c_str(), other->second / 1e6, other->second / own->second, aim);
+                own->second.bytesPerSecond / 1e6, theirs.c_str(), other->second.bytesPerSecond / 1e6,
+                other->second.bytesPerSecond / own->second.bytesPerSecond, aim);
   }
 
   // The same comparison by processor time per document, for readers of different encodings of it.
   void PrintTimeRatio(const std::string& ours, const std::string& theirs, const char* aim) const {
-    auto own = secondsPerIteration_.find(ours);
-    auto other = secondsPerIteration_.find(theirs);
-    if (own == secondsPerIteration_.end() || other == secondsPerIteration_.end()) return;
+    auto own = best_.find(ours);
+    auto other = best_.find(theirs);
+    if (own == best_.end() || other == best_.end()) return;
     std::printf("  %-32s %8.3f ms    vs %-34s %8.3f ms    time ratio %5.2f  (aim: %s)\n", ours.c_str(),
-                own->second * 1e3, theirs.c_str(), other->second * 1e3, own->second / other->second, aim);
+                own->second.seconds * 1e3, theirs.c_str(), other->second.seconds * 1e3,
+                own->second.seconds / other->second.seconds, aim);
   }
 
  private:
-  std::map<std::string, double> bytesPerSecond_;
-  std::map<std::string, double> secondsPerIteration_;
+  struct Best {
+    double seconds;  // processor time per iteration
+    double bytesPerSecond;
+  };
+  std::map<std::string, Best> best_;
 };
 
 }  // namespace

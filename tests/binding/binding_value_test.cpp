@@ -58,11 +58,7 @@ TEST(BindingValue, MembersIterateInUnsignedByteOrderShorterPrefixFirst) {
   ASSERT_TRUE(builder.EndStructure());
   ASSERT_TRUE(builder.Finish());
   std::vector<std::string> sorted = names;
-  std::sort(sorted.begin(), sorted.end(), [](const std::string& left, const std::string& right) {
-    return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
-      return static_cast<unsigned char>(a) < static_cast<unsigned char>(b);
-    });
-  });
+  std::sort(sorted.begin(), sorted.end());  // std::string orders its bytes as unsigned
   EXPECT_EQ(MemberNames(read), sorted);
 }
 
