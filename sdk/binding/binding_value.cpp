@@ -1,5 +1,5 @@
 // BindingValue: payload blocks in the root's arena, element buffers on the general heap and
-// members in an ordered map whose nodes are arena blocks.
+// members in name order in arena blocks (slots, chunks or a balanced tree).
 #include "sdk/binding/binding_value.h"
 
 #include <cstring>
@@ -35,13 +35,13 @@ void Relocate(ElementArray& array, std::size_t capacity, ValueArena& arena) {
   array.capacity = array.begin + capacity;
 }
 
-// The first slot whose name is not below `name`.
-uint32_t LowerSlot(const MemberTable& table, std::string_view name) noexcept {
+// The first member of a table in slots or chunks whose name is not below `name`.
+uint32_t LowerIndex(const MemberTable& table, std::string_view name) noexcept {
   uint32_t low = 0;
   uint32_t high = table.count;
   while (low < high) {
     uint32_t middle = (low + high) / 2;
-    if (NameLess::Less(table.slots[middle]->name->View(), name)) {
+    if (NameLess::Less(table.Node(middle)->name->View(), name)) {
       low = middle + 1;
     } else {
       high = middle;
@@ -72,14 +72,14 @@ void BindingValue::Internals::FreeHeapParts(BindingValue& value, std::size_t& re
     }
     case ValueKind::Structure: {
       const MemberTable& table = *Table(value);
-      if (table.tree != 0) {
+      if (table.layout == MemberLayout::Tree) {
         for (auto member = table.map.begin(); member != table.map.end() && remaining != 0; ++member) {
           auto& memberValue = const_cast<BindingValue&>(member->second);
           if (memberValue.kind_ >= ValueKind::Blob) FreeHeapParts(memberValue, remaining);
         }
       } else {
         for (uint32_t index = 0; index < table.count && remaining != 0; ++index) {
-          BindingValue& memberValue = table.slots[index]->value;
+          BindingValue& memberValue = table.Node(index)->value;
           if (memberValue.kind_ >= ValueKind::Blob) FreeHeapParts(memberValue, remaining);
         }
       }
@@ -106,10 +106,50 @@ bool BindingValue::Internals::Contains(const BindingValue& container, const Bind
   return false;
 }
 
+void BindingValue::Internals::InsertNode(MemberTable& table, uint32_t index, MemberNode* node, ValueArena& arena) {
+  if (table.layout == MemberLayout::Slots) {
+    if (table.count < MemberTable::kSlots) {
+      std::memmove(table.slots + index + 1, table.slots + index, (table.count - index) * sizeof(MemberNode*));
+      table.slots[index] = node;
+      ++table.count;
+      return;
+    }
+    // The slots are full: they move into one chunk, which has room for one more.
+    auto* chunk = static_cast<MemberChunk*>(arena.AllocateBlock(sizeof(MemberChunk)));
+    std::memcpy(chunk->nodes, table.slots, table.count * sizeof(MemberNode*));
+    table.chunks[0] = chunk;
+    table.layout = MemberLayout::Chunks;
+  } else if (table.count % MemberChunk::kNodes == 0) {
+    table.chunks[table.count / MemberChunk::kNodes] =
+        static_cast<MemberChunk*>(arena.AllocateBlock(sizeof(MemberChunk)));
+  }
+  for (uint32_t position = table.count; position > index; --position) table.Node(position) = table.Node(position - 1);
+  table.Node(index) = node;
+  ++table.count;
+}
+
+MemberNode* BindingValue::Internals::TakeNode(MemberTable& table, uint32_t index, ValueArena& arena) noexcept {
+  MemberNode* node = table.Node(index);
+  --table.count;
+  if (table.layout == MemberLayout::Slots) {
+    std::memmove(table.slots + index, table.slots + index + 1, (table.count - index) * sizeof(MemberNode*));
+    return node;
+  }
+  for (uint32_t position = index; position < table.count; ++position) table.Node(position) = table.Node(position + 1);
+  // A chunk left without members goes back at once.
+  if (table.count % MemberChunk::kNodes == 0) {
+    arena.FreeBlock(table.chunks[table.count / MemberChunk::kNodes], sizeof(MemberChunk));
+  }
+  return node;
+}
+
 void BindingValue::Internals::MoveToTree(MemberTable& table, ValueArena& arena) {
-  MemberNode* nodes[MemberTable::kSlots];
-  uint32_t count = table.count;
-  std::memcpy(nodes, table.slots, count * sizeof(MemberNode*));
+  MemberNode* nodes[MemberTable::kChunkedMembers];
+  MemberChunk* chunks[MemberTable::kSlots];
+  const uint32_t count = table.count;
+  const MemberLayout layout = table.layout;
+  for (uint32_t index = 0; index < count; ++index) nodes[index] = table.Node(index);
+  std::memcpy(chunks, table.chunks, sizeof chunks);
   auto* map = new (&table.map) MemberMap(NameLess{}, MemberAllocator(&arena));
   uint32_t moved = 0;
   try {
@@ -120,14 +160,38 @@ void BindingValue::Internals::MoveToTree(MemberTable& table, ValueArena& arena) 
       std::memcpy(static_cast<void*>(&position->second), &nodes[moved]->value, sizeof(BindingValue));
     }
   } catch (...) {
-    // The nodes still hold every member: forget the copies and go back to the slots.
+    // The nodes still hold every member: forget the copies and go back to the slots or chunks.
     for (auto& member : *map) new (&member.second) BindingValue();
     map->~MemberMap();
-    std::memcpy(table.slots, nodes, count * sizeof(MemberNode*));
+    std::memcpy(table.chunks, chunks, sizeof chunks);
     throw;
   }
-  table.tree = 1;
+  table.layout = MemberLayout::Tree;
   for (uint32_t index = 0; index < count; ++index) arena.FreeBlock(nodes[index], sizeof(MemberNode));
+  if (layout == MemberLayout::Chunks) {
+    for (uint32_t chunk = 0; chunk < MemberTable::ChunksFor(count); ++chunk) {
+      arena.FreeBlock(chunks[chunk], sizeof(MemberChunk));
+    }
+  }
+}
+
+void BindingValue::Internals::DestroyMembers(MemberTable& table, ValueArena& arena) noexcept {
+  if (table.layout == MemberLayout::Tree) {
+    for (auto& member : table.map) arena.Release(member.first);
+    table.map.~MemberMap();
+    return;
+  }
+  ForEachNode(table, [&](MemberNode* node) {
+    arena.Release(node->name);
+    node->value.~BindingValue();
+    arena.FreeBlock(node, sizeof(MemberNode));
+  });
+  if (table.layout == MemberLayout::Chunks) {
+    for (uint32_t chunk = 0; chunk < MemberTable::ChunksFor(table.count); ++chunk) {
+      arena.FreeBlock(table.chunks[chunk], sizeof(MemberChunk));
+    }
+  }
+  table.count = 0;
 }
 
 InternedString* BindingValue::Internals::CopyText(InternedString* text, ValueArena& arena, TextCopies& copies) {
@@ -178,14 +242,17 @@ void BindingValue::Internals::CopyInto(const BindingValue& from, BindingValue& t
       MemberTable* table = NewTable(arena);
       to.SetBlock(ValueKind::Structure, table);
       const MemberTable& source = *Table(from);
-      if (MemberCount(source) > MemberTable::kSlots) {
+      const std::size_t count = MemberCount(source);
+      if (count > MemberTable::kChunkedMembers) {
         new (&table->map) MemberMap(NameLess{}, MemberAllocator(&arena));
-        table->tree = 1;
+        table->layout = MemberLayout::Tree;
+      } else if (count > MemberTable::kSlots) {
+        table->layout = MemberLayout::Chunks;
       }
       // The source is in name order already, so every member goes at the end.
       ForEachMember(source, [&](InternedString* name, const BindingValue& member) {
         BindingValue* target;
-        if (table->tree != 0) {
+        if (table->layout == MemberLayout::Tree) {
           InternedString* entry = CopyText(name, arena, copies);
           try {
             target = &table->map
@@ -205,7 +272,13 @@ void BindingValue::Internals::CopyInto(const BindingValue& from, BindingValue& t
             throw;
           }
           new (&node->value) BindingValue();
-          table->slots[table->count++] = node;
+          try {
+            InsertNode(*table, table->count, node, arena);
+          } catch (...) {
+            arena.Release(node->name);
+            arena.FreeBlock(node, sizeof(MemberNode));
+            throw;
+          }
           target = &node->value;
         }
         target->Adopt(&arena);
@@ -293,17 +366,7 @@ void BindingValue::Clear() noexcept {
     }
     case ValueKind::Structure: {
       MemberTable* table = Internals::Table(*this);
-      if (table->tree != 0) {
-        for (auto& member : table->map) arena_->Release(member.first);
-        table->map.~MemberMap();
-      } else {
-        for (uint32_t index = 0; index < table->count; ++index) {
-          MemberNode* node = table->slots[index];
-          arena_->Release(node->name);
-          node->value.~BindingValue();
-          arena_->FreeBlock(node, sizeof(MemberNode));
-        }
-      }
+      Internals::DestroyMembers(*table, *arena_);
       table->~MemberTable();
       arena_->FreeBlock(table, sizeof(MemberTable));
       break;
@@ -427,7 +490,7 @@ const BindingValue& BindingValue::Element(std::size_t index) const noexcept {
 const BindingValue* BindingValue::FindMember(std::string_view name) const noexcept {
   if (kind_ != ValueKind::Structure) return nullptr;
   const MemberTable* table = Internals::Table(*this);
-  if (table->tree == 0) {
+  if (table->layout == MemberLayout::Slots) {
     // A few slots: a scan that compares lengths first finds a name sooner than ordering does.
     for (uint32_t slot = 0; slot < table->count; ++slot) {
       const InternedString* entry = table->slots[slot]->name;
@@ -436,6 +499,12 @@ const BindingValue* BindingValue::FindMember(std::string_view name) const noexce
       }
     }
     return nullptr;
+  }
+  if (table->layout == MemberLayout::Chunks) {
+    uint32_t index = LowerIndex(*table, name);
+    if (index == table->count) return nullptr;
+    MemberNode* node = table->Node(index);
+    return node->name->View() == name ? &node->value : nullptr;
   }
   // One ordering test per node, then one equality test, where find would order twice at the end.
   auto found = table->map.lower_bound(name);
@@ -539,14 +608,20 @@ BindingValue& BindingValue::Append() {
 BindingValue& BindingValue::MemberForWriting(std::string_view name) {
   MakeStructure();
   MemberTable& table = *Internals::Table(*this);
-  if (table.tree == 0) {
-    uint32_t slot = LowerSlot(table, name);
-    if (slot != table.count && table.slots[slot]->name->View() == name) return table.slots[slot]->value;
-    if (table.count < MemberTable::kSlots) {
+  if (table.layout != MemberLayout::Tree) {
+    uint32_t index = LowerIndex(table, name);
+    if (index != table.count && table.Node(index)->name->View() == name) return table.Node(index)->value;
+    if (!Internals::Full(table)) {
       InternedString* entry = arena_->Intern(name);
       MemberNode* node;
       try {
         node = static_cast<MemberNode*>(arena_->AllocateBlock(sizeof(MemberNode)));
+        try {
+          Internals::InsertNode(table, index, node, *arena_);
+        } catch (...) {
+          arena_->FreeBlock(node, sizeof(MemberNode));
+          throw;
+        }
       } catch (...) {
         arena_->Release(entry);
         throw;
@@ -554,9 +629,6 @@ BindingValue& BindingValue::MemberForWriting(std::string_view name) {
       new (&node->value) BindingValue();
       node->value.Adopt(arena_);
       node->name = entry;
-      std::memmove(table.slots + slot + 1, table.slots + slot, (table.count - slot) * sizeof(MemberNode*));
-      table.slots[slot] = node;
-      ++table.count;
       return node->value;
     }
     Internals::MoveToTree(table, *arena_);
@@ -583,12 +655,10 @@ BindingValue::Blob& BindingValue::BlobForWriting() {
 bool BindingValue::RemoveMember(std::string_view name) noexcept {
   if (kind_ != ValueKind::Structure) return false;
   MemberTable& table = *Internals::Table(*this);
-  if (table.tree == 0) {
-    uint32_t slot = LowerSlot(table, name);
-    if (slot == table.count || table.slots[slot]->name->View() != name) return false;
-    MemberNode* node = table.slots[slot];
-    --table.count;
-    std::memmove(table.slots + slot, table.slots + slot + 1, (table.count - slot) * sizeof(MemberNode*));
+  if (table.layout != MemberLayout::Tree) {
+    uint32_t index = LowerIndex(table, name);
+    if (index == table.count || table.Node(index)->name->View() != name) return false;
+    MemberNode* node = Internals::TakeNode(table, index, *arena_);
     node->value.~BindingValue();
     arena_->Release(node->name);
     arena_->FreeBlock(node, sizeof(MemberNode));

@@ -2,6 +2,7 @@
 // for use outside sdk/binding.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -71,41 +72,72 @@ struct ElementArray {
   BindingValue* capacity;
 };
 
-// A member of a small structure: an arena block of its own, which stays where it is while the
-// member exists.
+// A member of a structure kept in slots or chunks: an arena block of its own, which stays where
+// it is while the member exists.
 struct MemberNode {
   BindingValue value;
   InternedString* name;
 };
 
+// Pointers to the member nodes of a wider structure, in name order; an arena block of its own.
+struct MemberChunk {
+  static constexpr std::size_t kNodes = ValueArena::kMaxBlockSize / sizeof(void*);
+  MemberNode* nodes[kNodes];
+};
+
+// How a structure's block holds its members.
+enum class MemberLayout : uint32_t {
+  Slots,   // pointers to the member nodes right in the block
+  Tree,    // a balanced tree of arena nodes in the block
+  Chunks,  // the block points to chunks, which point to the member nodes
+};
+
 // A structure's block. Most structures have a handful of members: they keep pointers to their
-// member nodes in name order right here and find a name by binary search. A structure that
-// outgrows the slots moves its members into a balanced tree of arena nodes, so that neither
-// lookups nor insertions grow with the member count beyond its logarithm, and no member storage
-// ever comes from the general heap.
+// member nodes in name order right here. A wider one keeps them, still in order, in chunks that
+// the block points to, so that a structure read whole, or copied, takes one small block per
+// member and one per chunk and is walked in order without a node chase; both find a name by
+// binary search. A structure that outgrows the chunks moves its members into a balanced tree of
+// arena nodes, so that neither lookups nor insertions grow with the member count beyond its
+// logarithm. No member storage ever comes from the general heap.
 struct MemberTable {
   static constexpr std::size_t kSlots = (ValueArena::kMaxBlockSize - 2 * sizeof(uint32_t)) / sizeof(void*);
+  static constexpr std::size_t kChunkedMembers = kSlots * MemberChunk::kNodes;
 
-  uint32_t count;  // members in the slots; unused once there is a tree
-  uint32_t tree;   // 1 once the members live in `map`
+  uint32_t count;  // members in the slots or chunks; unused with the tree
+  MemberLayout layout;
   union {
     MemberNode* slots[kSlots];
+    MemberChunk* chunks[kSlots];
     MemberMap map;
   };
 
-  MemberTable() noexcept : count(0), tree(0) {}
+  MemberTable() noexcept : count(0), layout(MemberLayout::Slots) {}
   ~MemberTable() {}
   MemberTable(const MemberTable&) = delete;
   MemberTable& operator=(const MemberTable&) = delete;
+
+  /// The node at `index` in name order; slots and chunks only.
+  MemberNode*& Node(uint32_t index) noexcept {
+    return layout == MemberLayout::Slots ? slots[index]
+                                         : chunks[index / MemberChunk::kNodes]->nodes[index % MemberChunk::kNodes];
+  }
+  MemberNode* Node(uint32_t index) const noexcept { return const_cast<MemberTable*>(this)->Node(index); }
+  /// Chunks in use for `members` members.
+  static uint32_t ChunksFor(uint32_t members) noexcept {
+    return static_cast<uint32_t>((members + MemberChunk::kNodes - 1) / MemberChunk::kNodes);
+  }
 };
 static_assert(sizeof(MemberTable) <= ValueArena::kMaxBlockSize);
 static_assert(sizeof(MemberNode) <= ValueArena::kMaxBlockSize);
+static_assert(sizeof(MemberChunk) <= ValueArena::kMaxBlockSize);
+// A structure that fills its slots moves into a single chunk.
+static_assert(MemberTable::kSlots < MemberChunk::kNodes);
 
-// Where member iteration stands: a slot, or a position in the tree.
+// Where member iteration stands: an index into the slots or chunks, or a position in the tree.
 struct MemberCursor {
-  MemberNode* const* slot;
+  const MemberTable* table;
+  uint32_t index;
   MemberMapIterator position;
-  bool tree;
 };
 
 // Access to the payload blocks, kept out of the public header.
@@ -154,30 +186,35 @@ struct BindingValue::Internals {
   static bool Contains(const BindingValue& container, const BindingValue* target) noexcept;
 
   static std::size_t MemberCount(const MemberTable& table) noexcept {
-    return table.tree != 0 ? table.map.size() : table.count;
+    return table.layout == MemberLayout::Tree ? table.map.size() : table.count;
   }
   static MemberCursor First(const MemberTable& table) noexcept {
-    return table.tree != 0 ? MemberCursor{nullptr, table.map.begin(), true} : MemberCursor{table.slots, {}, false};
+    return table.layout == MemberLayout::Tree ? MemberCursor{&table, 0, table.map.begin()}
+                                              : MemberCursor{&table, 0, {}};
   }
   static MemberCursor Last(const MemberTable& table) noexcept {
-    return table.tree != 0 ? MemberCursor{nullptr, table.map.end(), true}
-                           : MemberCursor{table.slots + table.count, {}, false};
+    return table.layout == MemberLayout::Tree ? MemberCursor{&table, 0, table.map.end()}
+                                              : MemberCursor{&table, table.count, {}};
+  }
+  static bool InTree(const MemberCursor& cursor) noexcept {
+    return cursor.table != nullptr && cursor.table->layout == MemberLayout::Tree;
   }
   static bool Same(const MemberCursor& left, const MemberCursor& right) noexcept {
-    return left.tree ? left.position == right.position : left.slot == right.slot;
+    return InTree(left) ? left.position == right.position : left.index == right.index;
   }
   static void Advance(MemberCursor& cursor) noexcept {
-    if (cursor.tree) {
+    if (InTree(cursor)) {
       ++cursor.position;
     } else {
-      ++cursor.slot;
+      ++cursor.index;
     }
   }
   static InternedString* NameAt(const MemberCursor& cursor) noexcept {
-    return cursor.tree ? cursor.position->first : (*cursor.slot)->name;
+    return InTree(cursor) ? cursor.position->first : cursor.table->Node(cursor.index)->name;
   }
   static BindingValue& ValueAt(const MemberCursor& cursor) noexcept {
-    return cursor.tree ? const_cast<BindingValue&>(cursor.position->second) : (*cursor.slot)->value;
+    return InTree(cursor) ? const_cast<BindingValue&>(cursor.position->second)
+                          : cursor.table->Node(cursor.index)->value;
   }
   static MemberCursor& Cursor(MemberIterator& iterator) noexcept {
     return *std::launder(reinterpret_cast<MemberCursor*>(iterator.storage_));
@@ -194,15 +231,27 @@ struct BindingValue::Internals {
     new (iterator.storage_) MemberCursor(cursor);
     return iterator;
   }
+  /// Calls `action(node)` for every member node of a table in slots or chunks, in name order.
+  template <class Action>
+  static void ForEachNode(const MemberTable& table, Action&& action) {
+    if (table.layout == MemberLayout::Slots) {
+      for (uint32_t index = 0; index < table.count; ++index) action(table.slots[index]);
+      return;
+    }
+    for (uint32_t index = 0; index < table.count; index += MemberChunk::kNodes) {
+      MemberNode* const* nodes = table.chunks[index / MemberChunk::kNodes]->nodes;
+      const auto inChunk = static_cast<uint32_t>(std::min<std::size_t>(table.count - index, MemberChunk::kNodes));
+      for (uint32_t node = 0; node < inChunk; ++node) action(nodes[node]);
+    }
+  }
   /// Calls `action(name, value)` for every member in name order.
   template <class Action>
   static void ForEachMember(const MemberTable& table, Action&& action) {
-    if (table.tree != 0) {
+    if (table.layout == MemberLayout::Tree) {
       for (const auto& member : table.map) action(member.first, const_cast<BindingValue&>(member.second));
-    } else {
-      for (uint32_t index = 0; index < table.count; ++index)
-        action(table.slots[index]->name, table.slots[index]->value);
+      return;
     }
+    ForEachNode(table, [&](MemberNode* node) { action(node->name, node->value); });
   }
 
   /// The entries that texts of one source tree became in the target arena, by source entry, so
@@ -219,8 +268,21 @@ struct BindingValue::Internals {
   static MemberTable* NewTable(ValueArena& arena) {
     return new (arena.AllocateBlock(sizeof(MemberTable))) MemberTable();
   }
-  /// Moves the slot members of `table` into a tree in the same block.
+  /// Puts `node` at `index` of a table in slots or chunks that is not full (Full below), moving
+  /// the members from there on up by one; slots that are full move to a chunk first. Raises
+  /// std::bad_alloc, with the table as it was, when a chunk cannot be had.
+  static void InsertNode(MemberTable& table, uint32_t index, MemberNode* node, ValueArena& arena);
+  /// Takes the node at `index` out of a table in slots or chunks, moving the members after it
+  /// down by one, and returns it.
+  static MemberNode* TakeNode(MemberTable& table, uint32_t index, ValueArena& arena) noexcept;
+  /// Whether InsertNode must wait for MoveToTree.
+  static bool Full(const MemberTable& table) noexcept {
+    return table.layout == MemberLayout::Chunks && table.count == MemberTable::kChunkedMembers;
+  }
+  /// Moves the members of a table in slots or chunks into a tree in the same block.
   static void MoveToTree(MemberTable& table, ValueArena& arena);
+  /// Destroys every member of `table` and returns their blocks, leaving the table block.
+  static void DestroyMembers(MemberTable& table, ValueArena& arena) noexcept;
 };
 
 }  // namespace Vela::Sdk

@@ -223,26 +223,36 @@ bool ValueTreeBuilder::EndStructure() {
   }
 
   MemberTable* table = BindingValue::Internals::NewTable(arena);
-  if (count <= MemberTable::kSlots) {
-    std::size_t made = 0;
+  if (count <= MemberTable::kChunkedMembers) {
+    const bool chunked = count > MemberTable::kSlots;
+    const uint32_t chunks = chunked ? MemberTable::ChunksFor(static_cast<uint32_t>(count)) : 0;
+    uint32_t madeChunks = 0;
+    uint32_t made = 0;
     try {
+      if (chunked) {
+        for (; madeChunks < chunks; ++madeChunks) {
+          table->chunks[madeChunks] = static_cast<MemberChunk*>(arena.AllocateBlock(sizeof(MemberChunk)));
+        }
+        table->layout = MemberLayout::Chunks;
+      }
       for (; made < count; ++made) {
         auto* node = static_cast<MemberNode*>(arena.AllocateBlock(sizeof(MemberNode)));
         new (&node->value) BindingValue();
         BindingValue::Internals::Become(node->value, first[made].kind, first[made].bits, &arena);
         node->name = first[made].name;
-        table->slots[made] = node;
+        table->Node(made) = node;
       }
     } catch (...) {
-      // The items still own every part: give back only the nodes.
-      for (std::size_t index = 0; index < made; ++index) arena.FreeBlock(table->slots[index], sizeof(MemberNode));
+      // The items still own every part: give back only the nodes and chunks.
+      for (uint32_t index = 0; index < made; ++index) arena.FreeBlock(table->Node(index), sizeof(MemberNode));
+      for (uint32_t chunk = 0; chunk < madeChunks; ++chunk) arena.FreeBlock(table->chunks[chunk], sizeof(MemberChunk));
       arena.FreeBlock(table, sizeof(MemberTable));
       throw;
     }
     table->count = static_cast<uint32_t>(count);
   } else {
     auto* map = new (&table->map) MemberMap(NameLess{}, MemberAllocator(&arena));
-    table->tree = 1;
+    table->layout = MemberLayout::Tree;
     try {
       for (Item* item = first; item < last; ++item) {
         auto position =

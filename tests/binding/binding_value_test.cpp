@@ -491,13 +491,13 @@ class RandomTrees {
   std::mt19937 random_;
 };
 
-// Small structures keep their members in a sorted array and larger ones in a tree, whether
-// grown member by member or read whole: order, lookup, copy, insertion and removal hold on both
-// sides of the change and across it.
+// Small structures keep their members in slots, wider ones in chunks and the widest in a tree,
+// whether grown member by member or read whole: order, lookup, copy, insertion and removal hold on
+// every side of each change and across it (the counts straddle both limits of either pointer width).
 TEST(BindingValue, MembersStayOrderedWhateverTheirCount) {
-  for (int count : {3, 8, 9, 16, 17, 60}) {
+  for (int count : {3, 8, 9, 16, 17, 60, 72, 73, 288, 289}) {
     std::vector<std::string> names;
-    for (int index = 0; index < count; ++index) names.push_back("m" + std::to_string((index * 37) % 101));
+    for (int index = 0; index < count; ++index) names.push_back("m" + std::to_string((index * 37) % 1009));
     BindingValue value;
     for (const std::string& name : names) value.MemberForWriting(name).Append() = std::string_view(name);
     std::vector<std::string> sorted = names;
