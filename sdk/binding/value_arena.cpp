@@ -225,12 +225,10 @@ InternedString* ValueArena::Intern(std::string_view text) {
   return InternHashed(text, Fnv1a(text), &key);
 }
 
+// The hash is known, and the short texts would save only its computation: straight to the set.
 InternedString* ValueArena::Intern(std::string_view text, uint32_t hash) {
   if (text.empty()) return EmptyString();
-  if (text.size() > kShortTextLength) return InternHashed(text, hash, nullptr);
-  ShortKey key = KeyOf(text.data(), text.size());
-  if (InternedString* entry = FindShort(key, text.size())) return entry;
-  return InternHashed(text, hash, &key);
+  return InternHashed(text, hash, nullptr);
 }
 
 // `key`: a short text's, whose slot takes the entry when it was interned before: a text seen
