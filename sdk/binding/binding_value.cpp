@@ -35,19 +35,31 @@ void Relocate(ElementArray& array, std::size_t capacity, ValueArena& arena) {
   array.capacity = array.begin + capacity;
 }
 
-// The first member of a table in slots or chunks whose name is not below `name`.
-uint32_t LowerIndex(const MemberTable& table, std::string_view name) noexcept {
+// The first of `count` members, the node at `index` given by `node(index)`, whose name is not
+// below `name`.
+template <class NodeAt>
+uint32_t LowerBound(uint32_t count, NodeAt&& node, std::string_view name) noexcept {
   uint32_t low = 0;
-  uint32_t high = table.count;
+  uint32_t high = count;
   while (low < high) {
     uint32_t middle = (low + high) / 2;
-    if (NameLess::Less(table.Node(middle)->name->View(), name)) {
+    if (NameLess::Less(node(middle)->name->View(), name)) {
       low = middle + 1;
     } else {
       high = middle;
     }
   }
   return low;
+}
+
+// The first member of a table in slots or chunks whose name is not below `name`.
+uint32_t LowerIndex(const MemberTable& table, std::string_view name) noexcept {
+  if (table.layout == MemberLayout::Slots) {
+    return LowerBound(
+        table.count, [&](uint32_t index) { return table.slots[index]; }, name);
+  }
+  return LowerBound(
+      table.count, [&](uint32_t index) { return table.Node(index); }, name);
 }
 
 }  // namespace
@@ -106,14 +118,9 @@ bool BindingValue::Internals::Contains(const BindingValue& container, const Bind
   return false;
 }
 
-void BindingValue::Internals::InsertNode(MemberTable& table, uint32_t index, MemberNode* node, ValueArena& arena) {
+void BindingValue::Internals::InsertNodeSlowly(MemberTable& table, uint32_t index, MemberNode* node,
+                                               ValueArena& arena) {
   if (table.layout == MemberLayout::Slots) {
-    if (table.count < MemberTable::kSlots) {
-      std::memmove(table.slots + index + 1, table.slots + index, (table.count - index) * sizeof(MemberNode*));
-      table.slots[index] = node;
-      ++table.count;
-      return;
-    }
     // The slots are full: they move into one chunk, which has room for one more.
     auto* chunk = static_cast<MemberChunk*>(arena.AllocateBlock(sizeof(MemberChunk)));
     std::memcpy(chunk->nodes, table.slots, table.count * sizeof(MemberNode*));
@@ -273,7 +280,11 @@ void BindingValue::Internals::CopyInto(const BindingValue& from, BindingValue& t
           }
           new (&node->value) BindingValue();
           try {
-            InsertNode(*table, table->count, node, arena);
+            if (table->layout == MemberLayout::Slots) {
+              table->slots[table->count++] = node;
+            } else {
+              InsertNode(*table, table->count, node, arena);
+            }
           } catch (...) {
             arena.Release(node->name);
             arena.FreeBlock(node, sizeof(MemberNode));

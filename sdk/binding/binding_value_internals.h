@@ -271,7 +271,16 @@ struct BindingValue::Internals {
   /// Puts `node` at `index` of a table in slots or chunks that is not full (Full below), moving
   /// the members from there on up by one; slots that are full move to a chunk first. Raises
   /// std::bad_alloc, with the table as it was, when a chunk cannot be had.
-  static void InsertNode(MemberTable& table, uint32_t index, MemberNode* node, ValueArena& arena);
+  static void InsertNode(MemberTable& table, uint32_t index, MemberNode* node, ValueArena& arena) {
+    if (table.layout == MemberLayout::Slots && table.count < MemberTable::kSlots) {
+      std::memmove(table.slots + index + 1, table.slots + index, (table.count - index) * sizeof(MemberNode*));
+      table.slots[index] = node;
+      ++table.count;
+      return;
+    }
+    InsertNodeSlowly(table, index, node, arena);
+  }
+  static void InsertNodeSlowly(MemberTable& table, uint32_t index, MemberNode* node, ValueArena& arena);
   /// Takes the node at `index` out of a table in slots or chunks, moving the members after it
   /// down by one, and returns it.
   static MemberNode* TakeNode(MemberTable& table, uint32_t index, ValueArena& arena) noexcept;

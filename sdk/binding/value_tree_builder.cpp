@@ -240,7 +240,11 @@ bool ValueTreeBuilder::EndStructure() {
         new (&node->value) BindingValue();
         BindingValue::Internals::Become(node->value, first[made].kind, first[made].bits, &arena);
         node->name = first[made].name;
-        table->Node(made) = node;
+        if (chunked) {
+          table->chunks[made / MemberChunk::kNodes]->nodes[made % MemberChunk::kNodes] = node;
+        } else {
+          table->slots[made] = node;
+        }
       }
     } catch (...) {
       // The items still own every part: give back only the nodes and chunks.
