@@ -175,11 +175,7 @@ void BindingValue::Internals::MoveToTree(MemberTable& table, ValueArena& arena) 
   }
   table.layout = MemberLayout::Tree;
   for (uint32_t index = 0; index < count; ++index) arena.FreeBlock(nodes[index], sizeof(MemberNode));
-  if (layout == MemberLayout::Chunks) {
-    for (uint32_t chunk = 0; chunk < MemberTable::ChunksFor(count); ++chunk) {
-      arena.FreeBlock(chunks[chunk], sizeof(MemberChunk));
-    }
-  }
+  if (layout == MemberLayout::Chunks) FreeChunks(chunks, MemberTable::ChunksFor(count), arena);
 }
 
 void BindingValue::Internals::DestroyMembers(MemberTable& table, ValueArena& arena) noexcept {
@@ -193,11 +189,7 @@ void BindingValue::Internals::DestroyMembers(MemberTable& table, ValueArena& are
     node->value.~BindingValue();
     arena.FreeBlock(node, sizeof(MemberNode));
   });
-  if (table.layout == MemberLayout::Chunks) {
-    for (uint32_t chunk = 0; chunk < MemberTable::ChunksFor(table.count); ++chunk) {
-      arena.FreeBlock(table.chunks[chunk], sizeof(MemberChunk));
-    }
-  }
+  if (table.layout == MemberLayout::Chunks) FreeChunks(table.chunks, MemberTable::ChunksFor(table.count), arena);
   table.count = 0;
 }
 
@@ -249,13 +241,8 @@ void BindingValue::Internals::CopyInto(const BindingValue& from, BindingValue& t
       MemberTable* table = NewTable(arena);
       to.SetBlock(ValueKind::Structure, table);
       const MemberTable& source = *Table(from);
-      const std::size_t count = MemberCount(source);
-      if (count > MemberTable::kChunkedMembers) {
-        new (&table->map) MemberMap(NameLess{}, MemberAllocator(&arena));
-        table->layout = MemberLayout::Tree;
-      } else if (count > MemberTable::kSlots) {
-        table->layout = MemberLayout::Chunks;
-      }
+      table->layout = MemberTable::LayoutFor(MemberCount(source));
+      if (table->layout == MemberLayout::Tree) new (&table->map) MemberMap(NameLess{}, MemberAllocator(&arena));
       // The source is in name order already, so every member goes at the end.
       ForEachMember(source, [&](InternedString* name, const BindingValue& member) {
         BindingValue* target;

@@ -117,14 +117,20 @@ struct MemberTable {
   MemberTable& operator=(const MemberTable&) = delete;
 
   /// The node at `index` in name order; slots and chunks only.
-  MemberNode*& Node(uint32_t index) noexcept {
-    return layout == MemberLayout::Slots ? slots[index]
-                                         : chunks[index / MemberChunk::kNodes]->nodes[index % MemberChunk::kNodes];
+  MemberNode*& Node(uint32_t index) noexcept { return layout == MemberLayout::Slots ? slots[index] : ChunkNode(index); }
+  MemberNode*& ChunkNode(uint32_t index) noexcept {
+    return chunks[index / MemberChunk::kNodes]->nodes[index % MemberChunk::kNodes];
   }
   MemberNode* Node(uint32_t index) const noexcept { return const_cast<MemberTable*>(this)->Node(index); }
   /// Chunks in use for `members` members.
   static uint32_t ChunksFor(uint32_t members) noexcept {
     return static_cast<uint32_t>((members + MemberChunk::kNodes - 1) / MemberChunk::kNodes);
+  }
+  /// How a structure read or copied whole with `members` members keeps them.
+  static MemberLayout LayoutFor(std::size_t members) noexcept {
+    return members <= kSlots            ? MemberLayout::Slots
+           : members <= kChunkedMembers ? MemberLayout::Chunks
+                                        : MemberLayout::Tree;
   }
 };
 static_assert(sizeof(MemberTable) <= ValueArena::kMaxBlockSize);
@@ -290,6 +296,10 @@ struct BindingValue::Internals {
   }
   /// Moves the members of a table in slots or chunks into a tree in the same block.
   static void MoveToTree(MemberTable& table, ValueArena& arena);
+  /// Returns the first `count` chunks of `chunks` to `arena`.
+  static void FreeChunks(MemberChunk* const* chunks, uint32_t count, ValueArena& arena) noexcept {
+    for (uint32_t chunk = 0; chunk < count; ++chunk) arena.FreeBlock(chunks[chunk], sizeof(MemberChunk));
+  }
   /// Destroys every member of `table` and returns their blocks, leaving the table block.
   static void DestroyMembers(MemberTable& table, ValueArena& arena) noexcept;
 };

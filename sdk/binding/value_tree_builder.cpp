@@ -223,8 +223,9 @@ bool ValueTreeBuilder::EndStructure() {
   }
 
   MemberTable* table = BindingValue::Internals::NewTable(arena);
-  if (count <= MemberTable::kChunkedMembers) {
-    const bool chunked = count > MemberTable::kSlots;
+  const MemberLayout layout = MemberTable::LayoutFor(count);
+  if (layout != MemberLayout::Tree) {
+    const bool chunked = layout == MemberLayout::Chunks;
     const uint32_t chunks = chunked ? MemberTable::ChunksFor(static_cast<uint32_t>(count)) : 0;
     uint32_t madeChunks = 0;
     uint32_t made = 0;
@@ -241,7 +242,7 @@ bool ValueTreeBuilder::EndStructure() {
         BindingValue::Internals::Become(node->value, first[made].kind, first[made].bits, &arena);
         node->name = first[made].name;
         if (chunked) {
-          table->chunks[made / MemberChunk::kNodes]->nodes[made % MemberChunk::kNodes] = node;
+          table->ChunkNode(made) = node;
         } else {
           table->slots[made] = node;
         }
@@ -249,7 +250,7 @@ bool ValueTreeBuilder::EndStructure() {
     } catch (...) {
       // The items still own every part: give back only the nodes and chunks.
       for (uint32_t index = 0; index < made; ++index) arena.FreeBlock(table->Node(index), sizeof(MemberNode));
-      for (uint32_t chunk = 0; chunk < madeChunks; ++chunk) arena.FreeBlock(table->chunks[chunk], sizeof(MemberChunk));
+      BindingValue::Internals::FreeChunks(table->chunks, madeChunks, arena);
       arena.FreeBlock(table, sizeof(MemberTable));
       throw;
     }
